@@ -1,0 +1,63 @@
+/* Resource and control ids: shared by the resource script and the C++ code. */
+#pragma once
+
+#ifndef IDOK
+#define IDOK 1
+#endif
+#ifndef IDCANCEL
+#define IDCANCEL 2
+#endif
+
+#define IDD_SETUP 101
+#define IDB_LOGO 108
+#define IDI_SETUP 1
+
+#define IDC_SPEAKERS 1000
+#define IDC_RESOLUTION 1002
+#define IDC_REFRESH 1003
+#define IDC_FULLSCREEN 1004
+#define IDC_TRIPLE_BUFFER 1005
+#define IDC_SOUND 1006
+#define IDC_TEX_LOW_DETAIL 1007
+#define IDC_VSYNC 1008
+#define IDC_BIT_DEPTH 1009
+#define IDC_OPTION_1011 1011
+#define IDC_TEX_COMPRESSED 1012
+#define IDC_SUSPEND_INACTIVE 1013
+#define IDC_HW_TNL 1014
+#define IDC_ADAPTER 1015
+#define IDC_DRIVER_VERSION 1016
+#define IDC_DISABLE_EAX 1017
+#define IDC_LOGO 1018
+#define IDC_VRAM 1019
+#define IDC_TEX_TRUE_COLOR 1020
+#define IDC_REFRESH_LABEL 1021
+#define IDC_SOFTWARE_MIXING 1022
+#define IDC_BIT_DEPTH_LABEL 1024
+#define IDC_AUTODETECT 1026
+#define IDC_EXPERT_TOGGLE 1027
+#define IDC_OPTION_1028 1028
+#define IDC_MULTIPASS 1029
+#define IDC_ANTIALIAS 1030
+#define IDC_VOICE_CHAT 1031
+#define IDC_DISPLAY_GROUP 1032
+#define IDC_RESOLUTION_LABEL 1033
+#define IDC_ANTIALIAS_LABEL 1034
+#define IDC_FULLSCREEN_GROUP 1035
+#define IDC_TEXTURE_GROUP 1036
+#define IDC_SOUND_GROUP 1037
+#define IDC_EXPERT_GROUP 1038
+#define IDC_VERSION_LABEL 1039
+
+/* Strings after the original table. */
+#define IDS_SAVE_FAILED 41
+
+/* The dialog: position, size (dialog units), style, font. */
+#define SETUP_DIALOG_X 0
+#define SETUP_DIALOG_Y 0
+#define SETUP_DIALOG_W 378
+#define SETUP_DIALOG_H 215
+#define SETUP_DIALOG_STYLE 0x90CA08C0
+#define SETUP_DIALOG_TITLE "Velmora"
+#define SETUP_DIALOG_FONT "MS Sans Serif"
+#define SETUP_DIALOG_FONT_POINTS 8
