@@ -16,7 +16,7 @@ if [[ -z "$prefix" ]]; then
 fi
 
 if [[ -z "${DISPLAY:-}" ]]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --prefix "$prefix" "$@"
+    exec xvfb-run -a -s "-screen 0 1600x1200x24" "$0" --prefix "$prefix" "$@"
 fi
 
 export WINEPREFIX="$prefix"

@@ -1,0 +1,4 @@
+#include "win32_backends.h"
+
+// Placeholder until this back end lands: every call fails.
+const DialogHostApi win32_dialog_host_api = {[](HostWindow, int32_t) -> HostWindow { return nullptr; }, [](HostWindow, int32_t) -> uint32_t { return 0; }, [](HostWindow, int32_t, uint32_t) {}, [](HostWindow, bool) {}, [](HostWindow, const char*) {}, [](HostWindow) {}, [](HostWindow, const char*) -> int32_t { return -1; }, [](HostWindow, const char*) -> int32_t { return -1; }, [](HostWindow) -> int32_t { return 0; }, [](HostWindow, int32_t, intptr_t) {}, [](HostWindow, int32_t) -> intptr_t { return -1; }, [](HostWindow) -> int32_t { return -1; }, [](HostWindow, int32_t) {}, [](uint32_t, char* b, int32_t) -> int32_t { b[0] = 0; return 0; }, [](HostWindow, const char*, const char*, uint32_t) -> int32_t { return 1; }, [](HostWindow, intptr_t) {}, [](HostWindow, HostRect*) { return false; }, [](HostWindow, int32_t, int32_t, int32_t, int32_t) {}};
