@@ -111,7 +111,7 @@ long d3d_enum(D3DObject*, uint32_t adapter, uint32_t mode_number, DisplayMode* o
 long d3d_multisample(D3DObject*, uint32_t adapter, uint32_t device_type, uint32_t format, int32_t windowed,
                      uint32_t samples) {
     ++machine.d3d.multisample_calls;
-    machine.d3d.probes.emplace_back(adapter, format, windowed, samples, device_type);
+    if (machine.d3d.record_probes) machine.d3d.probes.emplace_back(adapter, format, windowed, samples, device_type);
     FakeAdapter* a = adapter_at(adapter);
     if (!a) return -2005530516;
     if (a->multisample_all) return 0;

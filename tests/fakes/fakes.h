@@ -56,6 +56,7 @@ struct FakeD3D {
     uint32_t highest_mode_queried = 0;
     // Every multisample probe: adapter, format, windowed, samples, device type.
     std::vector<std::tuple<uint32_t, uint32_t, int32_t, uint32_t, uint32_t>> probes;
+    bool record_probes = true;  // off: probes are only counted (no allocation)
 };
 
 // ---------------------------------------------------------------- DirectDraw 7
