@@ -195,13 +195,16 @@ HostWindow host_get_item(HostWindow dialog, int32_t id) {
     return find_control(id);
 }
 uint32_t host_get_check(HostWindow dialog, int32_t id) {
+    if (machine.dialog.log_calls) machine.dialog.checks_read.push_back(id);
     FakeControl* c = static_cast<FakeControl*>(host_get_item(dialog, id));
     return c ? c->check : 0;
 }
 void host_set_check(HostWindow dialog, int32_t id, uint32_t state) {
+    if (machine.dialog.log_calls) machine.dialog.checks_set.emplace_back(id, state);
     if (FakeControl* c = static_cast<FakeControl*>(host_get_item(dialog, id))) c->check = state;
 }
 void host_enable(HostWindow control, bool enabled) {
+    if (control && machine.dialog.log_calls) machine.dialog.enables.emplace_back(control_of(control)->id, enabled);
     if (control) control_of(control)->enabled = enabled;
 }
 void host_set_text(HostWindow control, const char* text) {
@@ -209,6 +212,7 @@ void host_set_text(HostWindow control, const char* text) {
 }
 void host_list_reset(HostWindow list) {
     FakeControl* c = control_of(list);
+    if (machine.dialog.log_calls) machine.dialog.list_resets.push_back(c->id);
     c->items.clear();
     c->selection = -1;
 }
@@ -242,6 +246,7 @@ void host_list_set_selection(HostWindow list, int32_t pos) {
     c->selection = (pos >= 0 && pos < static_cast<int32_t>(c->items.size())) ? pos : -1;
 }
 int32_t host_load_string(uint32_t id, char* buffer, int32_t size) {
+    if (machine.dialog.log_calls) machine.dialog.strings_loaded.push_back(id);
     auto it = machine.dialog.strings.find(id);
     if (size <= 0) return 0;
     if (it == machine.dialog.strings.end()) {

@@ -117,6 +117,14 @@ struct FakeDialog {
     std::deque<int32_t> box_answers;      // answers to give; IDYES/IDOK when empty
     std::map<uint32_t, std::string> strings;  // the string table
     int commands = 0;                     // WM_COMMANDs delivered by the fake
+    // Call logs, in call order, for tests of ordering; kept only while
+    // log_calls is set (off by default so long benchmark loops do not grow them).
+    bool log_calls = false;
+    std::vector<int32_t> checks_read;                    // ids passed to get_check
+    std::vector<std::pair<int32_t, uint32_t>> checks_set;  // (id, state) passed to set_check
+    std::vector<std::pair<int32_t, bool>> enables;         // (control id, enabled) passed to enable
+    std::vector<uint32_t> strings_loaded;                // ids passed to load_string
+    std::vector<int32_t> list_resets;                    // control ids of list_reset calls
 };
 
 struct FakeMachine {
