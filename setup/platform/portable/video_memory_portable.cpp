@@ -1,4 +1,53 @@
-#include "portable_backends.h"
+// DirectDraw-shaped answer to "how much local video memory": the total comes
+// from the display device's driver or the kernel (probe_video_memory.h); with
+// no source that can tell, the object cannot be created.
+#include <new>
 
-// Placeholder until this back end lands: every call fails.
-const DirectDrawApi portable_ddraw_api = {[](const Guid*, DDrawObject**) -> long { return -1; }, [](DDrawObject*, const uint32_t*, uint32_t*, uint32_t*) -> long { return -1; }, [](DDrawObject*) -> uint32_t { return 0; }};
+#include "portable_backends.h"
+#include "probe_video_memory.h"
+
+struct DDrawObject {
+    uint32_t total_bytes;
+};
+
+namespace {
+
+constexpr long DD_OK_ = 0;
+constexpr long DDERR_GENERIC_ = static_cast<long>(static_cast<int32_t>(0x80004005u));
+constexpr long DDERR_INVALIDPARAMS_ = static_cast<long>(static_cast<int32_t>(0x80070057u));
+constexpr long DDERR_INVALIDCAPS_ = static_cast<long>(static_cast<int32_t>(0x88760064u));
+constexpr long DDERR_OUTOFMEMORY_ = static_cast<long>(static_cast<int32_t>(0x8007000Eu));
+
+long create(const Guid* device, DDrawObject** out) {
+    if (!out) return DDERR_INVALIDPARAMS_;
+    *out = nullptr;
+    // Only the primary display device is known here.
+    if (device) return DDERR_INVALIDPARAMS_;
+    uint64_t bytes = 0;
+    if (probe_chosen_video_memory(&bytes) == VRAM_SOURCE_NONE) return DDERR_GENERIC_;
+    DDrawObject* ddraw = new (std::nothrow) DDrawObject{};
+    if (!ddraw) return DDERR_OUTOFMEMORY_;
+    // The interface counts in 32 bits: larger memories read as the most it can say.
+    ddraw->total_bytes = bytes > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes);
+    *out = ddraw;
+    return DD_OK_;
+}
+
+long get_available_vid_mem(DDrawObject* ddraw, const uint32_t caps[4], uint32_t* total, uint32_t* free_bytes) {
+    if (!ddraw || !caps || (!total && !free_bytes)) return DDERR_INVALIDPARAMS_;
+    // Local video memory is the one kind of memory measured here.
+    if (!(caps[0] & DDSCAPS_LOCALVIDMEM_)) return DDERR_INVALIDCAPS_;
+    if (total) *total = ddraw->total_bytes;
+    // Free memory is not measured; nobody reads it.
+    if (free_bytes) *free_bytes = 0;
+    return DD_OK_;
+}
+
+uint32_t release(DDrawObject* ddraw) {
+    delete ddraw;
+    return 0;
+}
+
+}  // namespace
+
+const DirectDrawApi portable_ddraw_api = {create, get_available_vid_mem, release};
