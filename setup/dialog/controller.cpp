@@ -99,9 +99,10 @@ void resolution_chosen() {
     int32_t position;
     intptr_t data;
     if (!selected_data(resolution_control, &position, &data)) return;
-    if (data == 0 || data == CB_ERR) return;
-    // Item data hold the entry's whole address.
-    const auto* entry = reinterpret_cast<const ModeEntry*>(data);
+    // Item data hold the entry's whole address; 0, CB_ERR or anything that is
+    // not an entry leaves the record's size alone.
+    const ModeEntry* entry = mode_entry_of(data);
+    if (!entry) return;
     settings.width = static_cast<int32_t>(entry->width);
     settings.height = static_cast<int32_t>(entry->height);
     build_refresh_list();
