@@ -55,6 +55,9 @@ TEST(AdapterChoice, StoresTheLowEightBitsOfTheData) {
     set_item_data(IDC_ADAPTER, 0, 0x7701);
     ASSERT_TRUE(fake_choose(IDC_ADAPTER, 0));
     EXPECT_EQ(settings.adapter, 1);
+    set_item_data(IDC_ADAPTER, 0, 0x12F1);
+    ASSERT_TRUE(fake_choose(IDC_ADAPTER, 0));
+    EXPECT_EQ(settings.adapter, 0xF1);
 }
 
 TEST(AdapterChoice, OtherNotificationsAreIgnored) {
@@ -114,6 +117,20 @@ TEST(ResolutionChoice, UsesTheChosenItemNotTheTablePosition) {
     ASSERT_TRUE(fake_choose(IDC_RESOLUTION, 1));
     EXPECT_EQ(settings.width, 800);
     EXPECT_EQ(fake_list_texts(IDC_REFRESH), (std::vector<std::string>{"Default", "60 Hz", "72 Hz"}));
+}
+
+TEST(ResolutionChoice, DepthListsComeFromTheChosenItem) {
+    standard_machine();
+    open_dialog_with(stored_record());
+    // The last item now carries a second 1024 x 768 entry that offers 16 bits only;
+    // looking the size up would find the real 1024 x 768 item first.
+    mode_table[MODE_TABLE_SIZE - 2] = ModeEntry{1024, 768, CAPS_16BIT};
+    const int32_t last = static_cast<int32_t>(fake_list_texts(IDC_RESOLUTION).size()) - 1;
+    set_item_data(IDC_RESOLUTION, last, reinterpret_cast<intptr_t>(&mode_table[MODE_TABLE_SIZE - 2]));
+    ASSERT_TRUE(fake_choose(IDC_RESOLUTION, last));
+    EXPECT_EQ(settings.width, 1024);
+    EXPECT_EQ(fake_list_texts(IDC_BIT_DEPTH), (std::vector<std::string>{"16"}));
+    EXPECT_EQ(settings.bit_depth, 16);
 }
 
 TEST(ResolutionChoice, DataZeroOrCbErrIsIgnored) {
@@ -207,6 +224,9 @@ TEST(AntialiasingChoice, StoresTheLowEightBits) {
     set_item_data(IDC_ANTIALIAS, 1, 0x302);
     ASSERT_TRUE(fake_choose(IDC_ANTIALIAS, 1));
     EXPECT_EQ(settings.antialiasing, 2);
+    set_item_data(IDC_ANTIALIAS, 1, 0x1234);
+    ASSERT_TRUE(fake_choose(IDC_ANTIALIAS, 1));
+    EXPECT_EQ(settings.antialiasing, 0x34);
     ASSERT_TRUE(fake_choose(IDC_ANTIALIAS, 0));
     EXPECT_EQ(settings.antialiasing, 0);
 }
