@@ -77,7 +77,19 @@ bool has_word(const char* list, const char* word) {
     return false;
 }
 
-EGLDisplay open_display(const char* video_driver, bool* windows) {
+// EGL displays are shared by the whole process: one that someone else has
+// initialised is used as it is and left initialised.
+bool initialise(EGLDisplay display, bool* ours) {
+    if (display == EGL_NO_DISPLAY) return false;
+    if (eglQueryString(display, EGL_VENDOR) != nullptr) {
+        *ours = false;
+        return true;
+    }
+    *ours = true;
+    return eglInitialize(display, nullptr, nullptr) == EGL_TRUE;
+}
+
+EGLDisplay open_display(const char* video_driver, bool* windows, bool* ours) {
     const char* client = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
     auto get_platform_display = reinterpret_cast<GetPlatformDisplay>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
     if (!client || !get_platform_display) return EGL_NO_DISPLAY;
@@ -93,7 +105,7 @@ EGLDisplay open_display(const char* video_driver, bool* windows) {
         platform = EGL_PLATFORM_WAYLAND_KHR;
     if (platform) {
         EGLDisplay display = get_platform_display(platform, EGL_DEFAULT_DISPLAY, nullptr);
-        if (display != EGL_NO_DISPLAY && eglInitialize(display, nullptr, nullptr)) {
+        if (initialise(display, ours)) {
             *windows = true;
             return display;
         }
@@ -102,7 +114,7 @@ EGLDisplay open_display(const char* video_driver, bool* windows) {
     // driver without a display still answers for its off-screen surfaces.
     if (has_word(client, "EGL_MESA_platform_surfaceless")) {
         EGLDisplay display = get_platform_display(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-        if (display != EGL_NO_DISPLAY && eglInitialize(display, nullptr, nullptr)) {
+        if (initialise(display, ours)) {
             *windows = false;
             return display;
         }
@@ -195,13 +207,14 @@ bool probe_gl_driver(const char* video_driver, GlDriverFacts* out) {
     const EGLSurface previous_read = eglGetCurrentSurface(EGL_READ);
 
     bool windows = false;
-    EGLDisplay display = open_display(video_driver, &windows);
+    bool ours = false;
+    EGLDisplay display = open_display(video_driver, &windows, &ours);
     if (display == EGL_NO_DISPLAY) return false;
     out->display_ready = true;
     read_configs(display, windows ? EGL_WINDOW_BIT : EGL_PBUFFER_BIT, out);
     if (read_version(display, EGL_OPENGL_API, out) || read_version(display, EGL_OPENGL_ES_API, out))
         out->driver_version = driver_version_from_gl_text(out->version_text);
-    eglTerminate(display);
+    if (ours) eglTerminate(display);
 
     if (previous_context != EGL_NO_CONTEXT) {
         eglBindAPI(previous_api);
