@@ -1,4 +1,760 @@
-#include "portable_backends.h"
+#include "dialog_host_qt.h"
 
-// Placeholder until this back end lands: every call fails.
-const DialogHostApi qt_dialog_host_api = {[](HostWindow, int32_t) -> HostWindow { return nullptr; }, [](HostWindow, int32_t) -> uint32_t { return 0; }, [](HostWindow, int32_t, uint32_t) {}, [](HostWindow, bool) {}, [](HostWindow, const char*) {}, [](HostWindow) {}, [](HostWindow, const char*) -> int32_t { return -1; }, [](HostWindow, const char*) -> int32_t { return -1; }, [](HostWindow) -> int32_t { return 0; }, [](HostWindow, int32_t, intptr_t) {}, [](HostWindow, int32_t) -> intptr_t { return -1; }, [](HostWindow) -> int32_t { return -1; }, [](HostWindow, int32_t) {}, [](uint32_t, char* b, int32_t) -> int32_t { b[0] = 0; return 0; }, [](HostWindow, const char*, const char*, uint32_t) -> int32_t { return 1; }, [](HostWindow, intptr_t) {}, [](HostWindow, HostRect*) { return false; }, [](HostWindow, int32_t, int32_t, int32_t, int32_t) {}};
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
+#include <QFocusEvent>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QVariant>
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cstring>
+
+#include "dialog/controller.h"
+#include "platform/winapi_values.h"
+#include "portable_backends.h"
+#include "res/dialog_template.h"
+
+HostDialogProc qt_dialog_procedure = setup_dialog_proc;
+
+namespace {
+
+// Window and control styles of the template.
+constexpr uint32_t STYLE_DISABLED = 0x08000000;  // WS_DISABLED
+constexpr uint32_t STYLE_BORDER = 0x00800000;    // WS_BORDER
+constexpr uint32_t STYLE_TABSTOP = 0x00010000;   // WS_TABSTOP
+constexpr uint32_t BUTTON_TYPE_MASK = 0x0F;
+constexpr uint32_t BUTTON_DEFPUSHBUTTON = 0x01;
+constexpr uint32_t BUTTON_AUTOCHECKBOX = 0x03;
+constexpr uint32_t BUTTON_GROUPBOX = 0x07;
+constexpr uint32_t BUTTON_PUSHLIKE = 0x1000;
+constexpr uint32_t COMBO_TYPE_MASK = 0x03;
+constexpr uint32_t COMBO_DROPDOWN = 0x02;  // editable field
+constexpr uint32_t COMBO_SORT = 0x0100;
+constexpr uint32_t EDIT_READONLY = 0x0800;
+constexpr uint32_t STATIC_TYPE_MASK = 0x1F;
+constexpr uint32_t STATIC_CENTER = 0x01;
+constexpr uint32_t STATIC_RIGHT = 0x02;
+constexpr uint32_t STATIC_BITMAP = 0x0E;
+constexpr uint32_t STATIC_CENTERIMAGE = 0x0200;
+
+// Notification codes in the high word of WM_COMMAND's wparam.
+constexpr uint32_t NOTIFY_CLICKED = 0;     // BN_CLICKED
+constexpr uint32_t NOTIFY_SETFOCUS = 3;    // CBN_SETFOCUS
+constexpr uint32_t NOTIFY_KILLFOCUS = 4;   // CBN_KILLFOCUS
+constexpr uint32_t NOTIFY_EDITCHANGE = 5;  // CBN_EDITCHANGE
+constexpr uint32_t NOTIFY_DROPDOWN = 7;    // CBN_DROPDOWN
+constexpr uint32_t NOTIFY_CLOSEUP = 8;     // CBN_CLOSEUP
+
+// MessageBoxA types and answers the program may meet.
+constexpr uint32_t BOX_BUTTONS_MASK = 0x0F;
+constexpr uint32_t BOX_OKCANCEL = 0x01;
+constexpr uint32_t BOX_YESNOCANCEL = 0x03;
+constexpr uint32_t BOX_RETRYCANCEL = 0x05;
+constexpr uint32_t BOX_ICON_MASK = 0xF0;
+constexpr uint32_t BOX_ICONERROR = 0x10;
+constexpr uint32_t BOX_ICONQUESTION = 0x20;
+constexpr uint32_t BOX_ICONINFORMATION = 0x40;
+constexpr int32_t ANSWER_RETRY = 4;
+
+// Base units of the template's font at 96 DPI.
+constexpr int BASE_UNIT_X = 6;
+constexpr int BASE_UNIT_Y = 13;
+
+// The combo box list shows whole rows of this height inside the template's
+// dropped-down height.
+constexpr int LIST_ROW_HEIGHT = 13;
+
+// Windows draws a group box title 7 pixels in, over a gap in the frame one
+// pixel wider on each side.
+constexpr int GROUP_TITLE_X = 7;
+// Leading blanks of a title keep at least the width they have in the
+// template's font, so that a title check box laid over them clears the text.
+constexpr int TEMPLATE_BLANK_PIXELS = 3;
+
+int mul_div(int value, int numerator, int denominator) {
+    // MulDiv: rounded half away from zero.
+    const long long p = static_cast<long long>(value) * numerator;
+    const long long half = denominator / 2;
+    return static_cast<int>(p >= 0 ? (p + half) / denominator : (p - half) / denominator);
+}
+
+QString from_host_text(const char* text) { return text ? QString::fromUtf8(text) : QString(); }
+
+// What a Windows control with prefix processing shows: "&&" is one "&"; a
+// single "&" marks a mnemonic, which this dialog does not use, so it is
+// dropped rather than turned into a Qt shortcut.
+QString shown_text(const char* text) {
+    const QString in = from_host_text(text);
+    QString out;
+    out.reserve(in.size());
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        if (in[i] != QLatin1Char('&')) {
+            out += in[i];
+        } else if (i + 1 < in.size() && in[i + 1] == QLatin1Char('&')) {
+            out += QLatin1Char('&');
+            ++i;
+        }
+    }
+    return out;
+}
+
+// Qt's buttons and group boxes treat "&" as a mnemonic; "&&" shows one "&".
+QString escaped_for_qt(const QString& shown) {
+    QString out = shown;
+    out.replace(QLatin1Char('&'), QLatin1String("&&"));
+    return out;
+}
+
+class HostDialog;
+
+// A group box drawn as the Windows one: an etched frame whose top edge runs
+// through the middle of the title, the title on the dialog's background.
+// The title keeps its leading blanks, under which a title check box may lie.
+class GroupFrame final : public QGroupBox {
+public:
+    explicit GroupFrame(QWidget* parent) : QGroupBox(parent) {}
+
+    void set_caption(const QString& shown) {
+        shown_ = shown;
+        setTitle(escaped_for_qt(shown));
+        update();
+    }
+    const QString& caption() const { return shown_; }
+
+    // Where the title's text begins after its leading blanks, and its width.
+    int text_x() const {
+        const QFontMetrics fm(font());
+        const int blank = std::max(fm.horizontalAdvance(QLatin1Char(' ')), TEMPLATE_BLANK_PIXELS);
+        return GROUP_TITLE_X + static_cast<int>(leading_blanks()) * blank;
+    }
+    int text_width() const { return QFontMetrics(font()).horizontalAdvance(shown_.mid(leading_blanks())); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const QFontMetrics fm(font());
+        const int top = std::max(0, fm.height() / 2 - 1);
+        const QRect frame = rect().adjusted(0, top, 0, 0);
+        const QPalette& pal = palette();
+        p.setPen(pal.color(QPalette::Mid));
+        p.drawRect(frame.adjusted(0, 0, -2, -2));
+        p.setPen(pal.color(QPalette::Light));
+        p.drawRect(frame.adjusted(1, 1, -1, -1));
+        if (shown_.isEmpty()) return;
+        const int x = text_x();
+        p.fillRect(QRect(GROUP_TITLE_X - 1, 0, x - GROUP_TITLE_X + text_width() + 2, fm.height()),
+                   pal.color(QPalette::Window));
+        p.setPen(pal.color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+        p.drawText(QPoint(x, fm.ascent()), shown_.mid(leading_blanks()));
+    }
+
+private:
+    qsizetype leading_blanks() const {
+        qsizetype n = 0;
+        while (n < shown_.size() && shown_[n] == QLatin1Char(' ')) ++n;
+        return n;
+    }
+
+    QString shown_;
+};
+
+// A combo box that reports what a Windows combo box notifies its dialog of,
+// and that, like a CBS_DROPDOWN box, has no selected entry once the player
+// has typed a text that is not one of its entries.
+class HostCombo final : public QComboBox {
+public:
+    HostCombo(HostDialog* owner, int32_t id, bool editable, bool sorted, QWidget* parent);
+
+    bool sorted() const { return sorted_; }
+    int32_t selection() const { return typed_away_ ? CB_ERR : currentIndex(); }
+    void forget_typing() { typed_away_ = false; }
+
+    // Programmatic changes: no signal, no notification.
+    void reset();
+    int32_t insert_at(int32_t position, const QString& text);
+    void select(int32_t position);
+    void set_field_text(const QString& text);
+
+protected:
+    void showPopup() override;
+    void hidePopup() override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    void typed(const QString& text);
+
+    HostDialog* owner_;
+    int32_t id_;
+    bool sorted_;
+    bool typed_away_ = false;
+    bool popup_open_ = false;
+};
+
+// IDD_SETUP. Commands reach the procedure only for what the player does, one
+// at a time; EndDialog takes effect once the procedure has returned.
+class HostDialog final : public QDialog {
+public:
+    HostDialog();
+
+    QWidget* control(int32_t id) const {
+        for (size_t i = 0; i < template_control_count; ++i)
+            if (template_controls[i].id == id) return controls_[i];
+        return nullptr;
+    }
+
+    void initialise() {
+        if (initialised_) return;
+        initialised_ = true;
+        dispatch(WM_INITDIALOG, 0, 0);
+    }
+
+    void notify(int32_t id, uint32_t code) {
+        // A command that arises while the procedure runs (focus moving when a
+        // control is disabled or a message box opens, a list closing) is not
+        // the player's: the procedure is never re-entered.
+        if (!initialised_ || ended_ || dispatching_) return;
+        const uintptr_t wparam = (static_cast<uintptr_t>(code & 0xFFFFu) << 16) | (static_cast<uint32_t>(id) & 0xFFFFu);
+        dispatch(WM_COMMAND, wparam, reinterpret_cast<intptr_t>(static_cast<void*>(control(id))));
+    }
+
+    void end(intptr_t result) {
+        ended_ = true;
+        result_ = result;
+        if (!dispatching_) finish();
+    }
+
+    bool ended() const { return ended_; }
+    intptr_t end_result() const { return result_; }
+
+    // Esc and QDialog's own paths: the procedure decides, as for "Exit".
+    void reject() override { notify(IDCANCEL, NOTIFY_CLICKED); }
+    void accept() override { notify(IDOK, NOTIFY_CLICKED); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override {
+        if (finishing_) {
+            event->accept();
+            return;
+        }
+        // The close box is "Exit"; the procedure may keep the dialog open.
+        event->ignore();
+        notify(IDCANCEL, NOTIFY_CLICKED);
+    }
+
+private:
+    void dispatch(uint32_t message, uintptr_t wparam, intptr_t lparam) {
+        QPointer<HostDialog> alive(this);
+        dispatching_ = true;
+        qt_dialog_procedure(static_cast<QWidget*>(this), message, wparam, lparam);
+        if (!alive) return;
+        dispatching_ = false;
+        if (ended_) finish();
+    }
+
+    void finish() {
+        if (finishing_) {
+            setResult(static_cast<int>(result_));
+            return;
+        }
+        finishing_ = true;
+        done(static_cast<int>(result_));
+    }
+
+    QWidget* create_control(const TemplateControl& t);
+
+    std::array<QWidget*, template_control_count> controls_{};
+    bool initialised_ = false;
+    bool dispatching_ = false;
+    bool ended_ = false;
+    bool finishing_ = false;
+    intptr_t result_ = 0;
+};
+
+HostCombo::HostCombo(HostDialog* owner, int32_t id, bool editable, bool sorted, QWidget* parent)
+    : QComboBox(parent), owner_(owner), id_(id), sorted_(sorted) {
+    setEditable(editable);
+    if (editable) {
+        // A Windows edit field neither completes nor adds what is typed.
+        setInsertPolicy(QComboBox::NoInsert);
+        setCompleter(nullptr);
+        connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) { typed(text); });
+    }
+    connect(this, &QComboBox::activated, this, [this](int) {
+        typed_away_ = false;
+        owner_->notify(id_, CBN_SELCHANGE);
+    });
+}
+
+void HostCombo::reset() {
+    const QSignalBlocker block(this);
+    const QSignalBlocker block_edit(lineEdit());
+    clear();
+    if (isEditable()) clearEditText();  // CB_RESETCONTENT empties the field too
+    typed_away_ = false;
+}
+
+int32_t HostCombo::insert_at(int32_t position, const QString& text) {
+    const QSignalBlocker block(this);
+    const QSignalBlocker block_edit(lineEdit());
+    const bool had_selection = currentIndex() >= 0;
+    const QString field = isEditable() ? currentText() : QString();
+    insertItem(position, text, QVariant::fromValue<qlonglong>(0));
+    // Qt selects the first entry of an empty list; Windows selects nothing.
+    if (!had_selection && currentIndex() >= 0) {
+        setCurrentIndex(-1);
+        if (isEditable()) setEditText(field);
+    }
+    return position;
+}
+
+void HostCombo::select(int32_t position) {
+    const QSignalBlocker block(this);
+    const QSignalBlocker block_edit(lineEdit());
+    typed_away_ = false;
+    setCurrentIndex(position >= 0 && position < count() ? position : -1);
+}
+
+void HostCombo::set_field_text(const QString& text) {
+    const QSignalBlocker block(this);
+    const QSignalBlocker block_edit(lineEdit());
+    setEditText(text);
+}
+
+void HostCombo::typed(const QString& text) {
+    // An exact entry (compared as CB_FINDSTRINGEXACT does, ignoring case)
+    // becomes the selection; any other text leaves none.
+    int match = -1;
+    for (int i = 0; i < count(); ++i) {
+        if (itemText(i).compare(text, Qt::CaseInsensitive) == 0) {
+            match = i;
+            break;
+        }
+    }
+    if (match < 0) {
+        typed_away_ = true;
+    } else {
+        typed_away_ = false;
+        if (match != currentIndex()) {
+            const QSignalBlocker block(this);
+            const QSignalBlocker block_edit(lineEdit());
+            const int cursor = lineEdit()->cursorPosition();
+            setCurrentIndex(match);
+            lineEdit()->setText(text);  // what the player typed stays as typed
+            lineEdit()->setCursorPosition(cursor);
+        }
+    }
+    owner_->notify(id_, NOTIFY_EDITCHANGE);
+}
+
+void HostCombo::showPopup() {
+    owner_->notify(id_, NOTIFY_DROPDOWN);
+    popup_open_ = true;
+    QComboBox::showPopup();
+}
+
+void HostCombo::hidePopup() {
+    QComboBox::hidePopup();
+    if (!popup_open_) return;
+    popup_open_ = false;
+    owner_->notify(id_, NOTIFY_CLOSEUP);
+}
+
+void HostCombo::focusInEvent(QFocusEvent* event) {
+    QComboBox::focusInEvent(event);
+    // The list opening or closing moves no focus on Windows.
+    if (event->reason() != Qt::PopupFocusReason) owner_->notify(id_, NOTIFY_SETFOCUS);
+}
+
+void HostCombo::focusOutEvent(QFocusEvent* event) {
+    QComboBox::focusOutEvent(event);
+    if (event->reason() != Qt::PopupFocusReason) owner_->notify(id_, NOTIFY_KILLFOCUS);
+}
+
+HostDialog::HostDialog() {
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowTitle(QString::fromUtf8(SETUP_DIALOG_TITLE));
+    setFont(qt_dialog_font());
+    setWindowModality(Qt::ApplicationModal);
+    setFixedSize(qt_dialog_x(SETUP_DIALOG_W), qt_dialog_y(SETUP_DIALOG_H));
+
+    // Template order is creation order: Qt stacks later siblings on top and
+    // chains keyboard focus in the same order, as Windows does.
+    for (size_t i = 0; i < template_control_count; ++i) controls_[i] = create_control(template_controls[i]);
+
+    // DS_CENTER: centred on the screen at the full size.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
+}
+
+QWidget* HostDialog::create_control(const TemplateControl& t) {
+    const QString cls = QString::fromLatin1(t.class_name);
+    QWidget* w = nullptr;
+    bool focusable = true;
+    bool hit_transparent = false;
+
+    if (cls == QLatin1String("BUTTON")) {
+        const uint32_t type = t.style & BUTTON_TYPE_MASK;
+        if (type == BUTTON_GROUPBOX) {
+            w = new GroupFrame(this);
+            focusable = false;
+            hit_transparent = true;  // clicks reach the controls inside
+        } else {
+            QAbstractButton* b;
+            if (type == BUTTON_AUTOCHECKBOX && (t.style & BUTTON_PUSHLIKE)) {
+                auto* push = new QPushButton(this);
+                push->setCheckable(true);
+                push->setAutoDefault(false);  // a check box: Enter stays with the default button
+                b = push;
+            } else if (type == BUTTON_AUTOCHECKBOX) {
+                b = new QCheckBox(this);
+            } else {
+                auto* push = new QPushButton(this);
+                push->setAutoDefault(true);
+                push->setDefault(type == BUTTON_DEFPUSHBUTTON);
+                b = push;
+            }
+            const int32_t id = t.id;
+            // clicked() comes after the button has toggled: the box is flipped
+            // before its command arrives.
+            connect(b, &QAbstractButton::clicked, this, [this, id](bool) { notify(id, NOTIFY_CLICKED); });
+            w = b;
+        }
+    } else if (cls == QLatin1String("COMBOBOX")) {
+        const bool editable = (t.style & COMBO_TYPE_MASK) == COMBO_DROPDOWN;
+        auto* combo = new HostCombo(this, t.id, editable, (t.style & COMBO_SORT) != 0, this);
+        const int dropped = qt_dialog_y(t.h) - QT_COMBO_FIELD_HEIGHT;
+        combo->setMaxVisibleItems(std::max(1, dropped / LIST_ROW_HEIGHT));
+        w = combo;
+    } else if (cls == QLatin1String("EDIT")) {
+        auto* edit = new QLineEdit(this);
+        edit->setReadOnly((t.style & EDIT_READONLY) != 0);
+        edit->setFrame((t.style & STYLE_BORDER) != 0);
+        if (edit->isReadOnly()) {
+            // A read-only edit shows the dialog's colour, as a static text.
+            QPalette pal = edit->palette();
+            pal.setColor(QPalette::Base, pal.color(QPalette::Window));
+            edit->setPalette(pal);
+        }
+        w = edit;
+    } else {
+        auto* label = new QLabel(this);
+        label->setTextFormat(Qt::PlainText);
+        const uint32_t type = t.style & STATIC_TYPE_MASK;
+        if (type == STATIC_BITMAP) {
+            label->setFrameStyle(QFrame::Box | QFrame::Plain);
+            label->setLineWidth(1);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            const QPixmap logo(QStringLiteral(":/setup/logo.bmp"));
+            if (!logo.isNull()) label->setPixmap(logo);
+        } else {
+            Qt::Alignment align = type == STATIC_CENTER ? Qt::AlignHCenter
+                                  : type == STATIC_RIGHT ? Qt::AlignRight
+                                                         : Qt::AlignLeft;
+            align |= (t.style & STATIC_CENTERIMAGE) ? Qt::AlignVCenter : Qt::AlignTop;
+            label->setAlignment(align);
+        }
+        focusable = false;
+        hit_transparent = true;  // a static control lets clicks through
+        w = label;
+    }
+
+    w->setObjectName(QStringLiteral("control_%1").arg(t.id));
+    w->setProperty("control_id", t.id);
+    w->setGeometry(qt_control_rect(t.id));
+    w->setEnabled((t.style & STYLE_DISABLED) == 0);
+    if (hit_transparent) w->setAttribute(Qt::WA_TransparentForMouseEvents);
+    w->setFocusPolicy(!focusable ? Qt::NoFocus : (t.style & STYLE_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
+    return w;
+}
+
+// ---------------------------------------------------------------- handles
+
+QWidget* widget_of(HostWindow handle) { return static_cast<QWidget*>(handle); }
+HostWindow handle_of(QWidget* widget) { return static_cast<void*>(widget); }
+HostDialog* dialog_of(HostWindow handle) { return handle ? dynamic_cast<HostDialog*>(widget_of(handle)) : nullptr; }
+HostCombo* combo_of(HostWindow handle) { return handle ? dynamic_cast<HostCombo*>(widget_of(handle)) : nullptr; }
+QAbstractButton* check_box_of(HostWindow dialog, int32_t id) {
+    HostDialog* d = dialog_of(dialog);
+    auto* b = d ? qobject_cast<QAbstractButton*>(d->control(id)) : nullptr;
+    return b && b->isCheckable() ? b : nullptr;
+}
+
+QPointer<HostDialog> running_dialog;
+
+// ---------------------------------------------------------------- the table
+
+HostWindow host_get_item(HostWindow dialog, int32_t id) {
+    HostDialog* d = dialog_of(dialog);
+    return d ? handle_of(d->control(id)) : nullptr;
+}
+
+uint32_t host_get_check(HostWindow dialog, int32_t id) {
+    QAbstractButton* b = check_box_of(dialog, id);
+    return b && b->isChecked() ? BST_CHECKED : BST_UNCHECKED;
+}
+
+void host_set_check(HostWindow dialog, int32_t id, uint32_t state) {
+    QAbstractButton* b = check_box_of(dialog, id);
+    if (!b) return;
+    const QSignalBlocker block(b);
+    b->setChecked(state != BST_UNCHECKED);  // a two-state box shows any other state as checked
+}
+
+void host_enable(HostWindow control, bool enabled) {
+    if (control) widget_of(control)->setEnabled(enabled);
+}
+
+void host_set_text(HostWindow control, const char* text) {
+    if (!control) return;
+    QWidget* w = widget_of(control);
+    if (dialog_of(control)) {
+        w->setWindowTitle(from_host_text(text));
+    } else if (auto* group = dynamic_cast<GroupFrame*>(w)) {
+        group->set_caption(shown_text(text));
+    } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+        button->setText(escaped_for_qt(shown_text(text)));
+    } else if (auto* label = qobject_cast<QLabel*>(w)) {
+        if (label->pixmap().isNull()) label->setText(shown_text(text));
+    } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        const QSignalBlocker block(edit);
+        edit->setText(from_host_text(text));
+        edit->setCursorPosition(0);  // the start of a long text stays in view
+    } else if (HostCombo* combo = combo_of(control)) {
+        if (combo->isEditable()) combo->set_field_text(from_host_text(text));
+    }
+}
+
+void host_list_reset(HostWindow list) {
+    if (HostCombo* combo = combo_of(list)) combo->reset();
+}
+
+int32_t host_list_append(HostWindow list, const char* text) {
+    HostCombo* combo = combo_of(list);
+    return combo ? combo->insert_at(combo->count(), from_host_text(text)) : CB_ERR;
+}
+
+int32_t host_list_add_sorted(HostWindow list, const char* text) {
+    HostCombo* combo = combo_of(list);
+    if (!combo) return CB_ERR;
+    const QString item = from_host_text(text);
+    if (!combo->sorted()) return combo->insert_at(combo->count(), item);
+    // Case-insensitive text order (a blank before any digit); an equal text
+    // goes after the ones already there.
+    int32_t position = 0;
+    while (position < combo->count() && combo->itemText(position).compare(item, Qt::CaseInsensitive) <= 0) ++position;
+    return combo->insert_at(position, item);
+}
+
+int32_t host_list_count(HostWindow list) {
+    HostCombo* combo = combo_of(list);
+    return combo ? combo->count() : CB_ERR;
+}
+
+void host_list_set_data(HostWindow list, int32_t position, intptr_t data) {
+    HostCombo* combo = combo_of(list);
+    if (!combo || position < 0 || position >= combo->count()) return;
+    const QSignalBlocker block(combo);
+    combo->setItemData(position, QVariant::fromValue<qlonglong>(data));
+}
+
+intptr_t host_list_get_data(HostWindow list, int32_t position) {
+    HostCombo* combo = combo_of(list);
+    if (!combo || position < 0 || position >= combo->count()) return CB_ERR;
+    return static_cast<intptr_t>(combo->itemData(position).toLongLong());
+}
+
+int32_t host_list_get_selection(HostWindow list) {
+    HostCombo* combo = combo_of(list);
+    return combo ? combo->selection() : CB_ERR;
+}
+
+void host_list_set_selection(HostWindow list, int32_t position) {
+    if (HostCombo* combo = combo_of(list)) combo->select(position);
+}
+
+int32_t host_load_string(uint32_t id, char* buffer, int32_t size) {
+    if (!buffer || size <= 0) return 0;
+    const char* text = find_template_string(id);
+    if (!text) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    const size_t n = std::min(std::strlen(text), static_cast<size_t>(size - 1));
+    std::memcpy(buffer, text, n);
+    buffer[n] = '\0';
+    return static_cast<int32_t>(n);
+}
+
+int32_t host_message_box(HostWindow owner, const char* text, const char* caption, uint32_t type) {
+    QMessageBox box(owner ? widget_of(owner) : nullptr);
+    box.setWindowTitle(from_host_text(caption));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(from_host_text(text));
+    switch (type & BOX_ICON_MASK) {
+        case BOX_ICONERROR: box.setIcon(QMessageBox::Critical); break;
+        case BOX_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
+        case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
+        case BOX_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
+        default: box.setIcon(QMessageBox::NoIcon); break;
+    }
+    QMessageBox::StandardButtons buttons;
+    switch (type & BOX_BUTTONS_MASK) {
+        case BOX_OKCANCEL: buttons = QMessageBox::Ok | QMessageBox::Cancel; break;
+        case BOX_YESNOCANCEL: buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
+        case MB_YESNO: buttons = QMessageBox::Yes | QMessageBox::No; break;
+        case BOX_RETRYCANCEL: buttons = QMessageBox::Retry | QMessageBox::Cancel; break;
+        default: buttons = QMessageBox::Ok; break;
+    }
+    box.setStandardButtons(buttons);
+    // The first button is the default, as MB_DEFBUTTON1.
+    box.setDefaultButton((type & BOX_BUTTONS_MASK) == MB_YESNO || (type & BOX_BUTTONS_MASK) == BOX_YESNOCANCEL
+                             ? QMessageBox::Yes
+                         : (type & BOX_BUTTONS_MASK) == BOX_RETRYCANCEL ? QMessageBox::Retry
+                                                                         : QMessageBox::Ok);
+    box.exec();
+    // Closing a Yes/No box without an answer counts as No: nothing is discarded.
+    switch (box.standardButton(box.clickedButton())) {
+        case QMessageBox::Ok: return IDOK;
+        case QMessageBox::Cancel: return IDCANCEL;
+        case QMessageBox::Yes: return IDYES;
+        case QMessageBox::Retry: return ANSWER_RETRY;
+        case QMessageBox::No: return IDNO;
+        default: break;
+    }
+    if (buttons & QMessageBox::Cancel) return IDCANCEL;
+    if (buttons & QMessageBox::No) return IDNO;
+    return IDOK;
+}
+
+void host_end_dialog(HostWindow dialog, intptr_t result) {
+    if (HostDialog* d = dialog_of(dialog)) d->end(result);
+}
+
+bool host_get_window_rect(HostWindow window, HostRect* rect) {
+    if (!window || !rect) return false;
+    QWidget* w = widget_of(window);
+    // GetWindowRect: the outer frame in screen pixels.
+    const QRect r = w->isWindow() ? w->frameGeometry() : QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
+    *rect = HostRect{r.x(), r.y(), r.x() + r.width(), r.y() + r.height()};
+    return true;
+}
+
+void host_set_window_pos(HostWindow window, int32_t x, int32_t y, int32_t width, int32_t height) {
+    if (!window) return;
+    QWidget* w = widget_of(window);
+    if (w->isWindow()) {
+        // The given rectangle is the outer frame; the frame's margins stay.
+        const QRect frame = w->frameGeometry();
+        const QRect client = w->geometry();
+        const int extra_w = frame.width() - client.width();
+        const int extra_h = frame.height() - client.height();
+        w->setFixedSize(std::max(0, width - extra_w), std::max(0, height - extra_h));
+        w->move(x, y);  // a window's position is its frame's
+    } else {
+        const QPoint origin = w->parentWidget() ? w->parentWidget()->mapFromGlobal(QPoint(x, y)) : QPoint(x, y);
+        w->setGeometry(origin.x(), origin.y(), std::max(0, width), std::max(0, height));
+    }
+    w->show();  // SWP_SHOWWINDOW
+}
+
+}  // namespace
+
+const DialogHostApi qt_dialog_host_api = {
+    host_get_item,          host_get_check,        host_set_check,       host_enable,
+    host_set_text,          host_list_reset,       host_list_append,     host_list_add_sorted,
+    host_list_count,        host_list_set_data,    host_list_get_data,   host_list_get_selection,
+    host_list_set_selection, host_load_string,     host_message_box,     host_end_dialog,
+    host_get_window_rect,   host_set_window_pos,
+};
+
+QFont qt_dialog_font() {
+    QFont font(QString::fromLatin1(QT_DIALOG_FONT_FAMILY));
+    font.setPixelSize(QT_DIALOG_FONT_PIXELS);
+    font.setStyleHint(QFont::SansSerif);
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
+    return font;
+}
+
+int qt_dialog_x(int dialog_units) { return mul_div(dialog_units, BASE_UNIT_X, 4); }
+int qt_dialog_y(int dialog_units) { return mul_div(dialog_units, BASE_UNIT_Y, 8); }
+
+QRect qt_control_rect(int32_t id) {
+    const TemplateControl* t = find_template_control(id);
+    if (!t) return QRect();
+    const bool combo = std::strcmp(t->class_name, "COMBOBOX") == 0;
+    return QRect(qt_dialog_x(t->x), qt_dialog_y(t->y), qt_dialog_x(t->w),
+                 combo ? QT_COMBO_FIELD_HEIGHT : qt_dialog_y(t->h));
+}
+
+QDialog* qt_create_dialog() { return new HostDialog(); }
+
+void qt_init_dialog(QDialog* dialog) {
+    if (auto* d = dynamic_cast<HostDialog*>(dialog)) d->initialise();
+}
+
+QWidget* qt_dialog_control(QDialog* dialog, int32_t id) {
+    auto* d = dynamic_cast<HostDialog*>(dialog);
+    return d ? d->control(id) : nullptr;
+}
+
+bool qt_dialog_ended(QDialog* dialog, intptr_t* result) {
+    auto* d = dynamic_cast<HostDialog*>(dialog);
+    if (!d || !d->ended()) return false;
+    if (result) *result = d->end_result();
+    return true;
+}
+
+intptr_t qt_run_dialog() {
+    HostDialog dialog;
+    running_dialog = &dialog;
+    dialog.initialise();
+    // A procedure that ended the dialog while initialising (the fatal error
+    // box) leaves nothing to run.
+    if (!dialog.ended()) dialog.exec();
+    running_dialog = nullptr;
+    return dialog.ended() ? dialog.end_result() : -1;
+}
+
+QDialog* qt_running_dialog() { return running_dialog.data(); }
+
+QRect qt_group_title_text_rect(QWidget* group) {
+    auto* frame = dynamic_cast<GroupFrame*>(group);
+    if (!frame || frame->caption().isEmpty()) return QRect();
+    return QRect(frame->text_x(), 0, frame->text_width(), QFontMetrics(frame->font()).height());
+}
+
+namespace {
+
+void* allocate(size_t size) { return std::malloc(size); }
+void release_memory(void* block) { std::free(block); }
+void nothing() {}
+
+}  // namespace
+
+const ProgramHost qt_program_host = {allocate, release_memory, nothing, nothing, qt_run_dialog, nothing};
+
+void install_portable_platform() {
+    platform = Platform{&file_registry_api, &sdl_d3d8_api, &portable_ddraw_api, &portable_voice_api,
+                        &qt_dialog_host_api};
+}

@@ -1,0 +1,46 @@
+#!/bin/bash
+# Screenshots of the native dialog on a virtual display (1600x1200x24, no
+# window manager, so the pictures show the dialog's client area):
+#   docs/screenshot-qt-folded.png    as it opens
+#   docs/screenshot-qt-unfolded.png  after "Open expert settings..."
+# Usage: tools/screenshot-qt.sh [build folder, default build/native]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/native}
+program=$build/setup
+if [[ ! -x $program ]]; then
+    echo "No $program: build it first (cmake --build --preset native --target setup)." >&2
+    exit 1
+fi
+if [[ -z "${SCREENSHOT_ON_XVFB:-}" ]]; then
+    exec xvfb-run -a -s "-screen 0 1600x1200x24" env SCREENSHOT_ON_XVFB=1 "$0" "$@"
+fi
+
+config=$(mktemp -d)
+pid=
+cleanup() {
+    [[ -n $pid ]] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    rm -rf "$config"
+}
+trap cleanup EXIT
+
+# A fresh configuration folder: nothing of the player's is read or written.
+env -u QT_QPA_PLATFORM XDG_CONFIG_HOME="$config" "$program" &
+pid=$!
+window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Velmora$' | head -1)
+[[ -n $window ]] || { echo "The dialog did not appear." >&2; exit 1; }
+
+shoot() {
+    sleep 1  # let the probe finish and the dialog repaint
+    local X Y WIDTH HEIGHT SCREEN WINDOW
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$1"
+    echo "$1: ${WIDTH}x${HEIGHT}"
+}
+
+shoot docs/screenshot-qt-folded.png
+
+# "Open expert settings...": template rectangle 255,142,115,15 in dialog units
+# of 6 x 13 pixels (x * 6 / 4, y * 13 / 8); click its middle.
+xdotool mousemove --window "$window" $(((255 * 6 + 2) / 4 + (115 * 6 + 2) / 8)) $(((142 * 13 + 4) / 8 + (15 * 13 + 4) / 16)) click 1
+shoot docs/screenshot-qt-unfolded.png
