@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -58,24 +57,22 @@ QMessageBox* open_box() {
 }
 
 // Runs `act` on the voice dialog once it is shown (polling, so it works
-// whenever the nested loop starts). `seen` records whether one appeared.
-void when_box_opens(std::function<void(QMessageBox*)> act, bool* seen) {
-    auto* timer = new QTimer;
-    auto* clock = new QElapsedTimer;
-    clock->start();
-    QObject::connect(timer, &QTimer::timeout, [timer, clock, act, seen] {
-        QMessageBox* box = open_box();
-        if (!box && clock->elapsed() < 20000) return;
-        timer->stop();
-        timer->deleteLater();
-        delete clock;
-        if (box) {
-            if (seen) *seen = true;
+// whenever the nested loop starts); stops watching when it goes out of scope,
+// so no later test's dialog is touched.
+struct BoxWatcher {
+    QTimer timer;
+    bool seen = false;
+    explicit BoxWatcher(std::function<void(QMessageBox*)> act) {
+        QObject::connect(&timer, &QTimer::timeout, [this, act] {
+            QMessageBox* box = open_box();
+            if (!box) return;
+            timer.stop();
+            seen = true;
             act(box);
-        }
-    });
-    timer->start(10);
-}
+        });
+        timer.start(10);
+    }
+};
 
 void press(QMessageBox* box, QMessageBox::StandardButton which) {
     QAbstractButton* button = box->button(which);
@@ -184,17 +181,14 @@ TEST(VoicePortable, WizardReportsHowThePlayerLeftIt) {
     for (const auto& c : cases) {
         Voice voice;
         ASSERT_NE(voice.object, nullptr);
-        bool seen = false;
         QString text;
-        when_box_opens(
-            [&](QMessageBox* box) {
-                text = box->text();
-                if (c.press == QMessageBox::NoButton) QTest::keyClick(box, Qt::Key_Escape);
-                else press(box, c.press);
-            },
-            &seen);
+        BoxWatcher watcher([&](QMessageBox* box) {
+            text = box->text();
+            if (c.press == QMessageBox::NoButton) QTest::keyClick(box, Qt::Key_Escape);
+            else press(box, c.press);
+        });
         EXPECT_EQ(voice.check(DVFLAGS_ALLOWBACK), c.result) << c.what;
-        EXPECT_TRUE(seen) << c.what;
+        EXPECT_TRUE(watcher.seen) << c.what;
         EXPECT_FALSE(voice_wizard_open());
         // The dialog names the devices it found.
         EXPECT_TRUE(text.contains(QString::fromUtf8(SDL_GetAudioDeviceName(0, 0)))) << text.toStdString();
@@ -210,15 +204,12 @@ TEST(VoicePortable, ASecondWizardWhileOneIsOpenIsPending) {
     ASSERT_NE(first.object, nullptr);
     ASSERT_NE(second.object, nullptr);
     long inner = 0;
-    bool seen = false;
-    when_box_opens(
-        [&](QMessageBox* box) {
-            inner = second.check(DVFLAGS_ALLOWBACK);
-            press(box, QMessageBox::Ok);
-        },
-        &seen);
+    BoxWatcher watcher([&](QMessageBox* box) {
+        inner = second.check(DVFLAGS_ALLOWBACK);
+        press(box, QMessageBox::Ok);
+    });
     EXPECT_EQ(first.check(DVFLAGS_ALLOWBACK), 0);
-    EXPECT_TRUE(seen);
+    EXPECT_TRUE(watcher.seen);
     EXPECT_EQ(inner, DVERR_ALREADYPENDING);
 }
 
@@ -226,13 +217,51 @@ TEST(VoicePortable, TheCheckOnTopKeepsVoiceOnWithDevices) {
     AudioDriver driver("dummy");
     reset_fakes();
     platform.voice = &portable_voice_api;
-    bool seen = false;
-    when_box_opens([](QMessageBox* box) { box->reject(); }, &seen);
+    BoxWatcher watcher([](QMessageBox* box) { box->reject(); });
     EXPECT_TRUE(run_voice_audio_check());
-    EXPECT_FALSE(seen) << "a set-up machine needs no dialog";
+    QTest::qWait(50);
+    EXPECT_FALSE(watcher.seen) << "a set-up machine needs no dialog";
     EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
-    // Let the watcher give up before the next test.
-    QTest::qWait(0);
+    reset_fakes();
+}
+
+// The machine's own audio system: the dialog appears exactly when a device is
+// missing, says which, and cancelling it turns voice chat off.
+TEST(VoicePortable, TheCheckOnTopAsksWhenADeviceIsMissing) {
+    AudioDriver driver(nullptr);
+    reset_fakes();
+    platform.voice = &portable_voice_api;
+    int playback = 0, capture = 0;
+    long created = 0;
+    {
+        Voice voice;
+        created = voice.created;
+        if (voice.object) {
+            playback = voice_device_count(false);
+            capture = voice_device_count(true);
+        }
+    }
+    if (created < 0) {
+        EXPECT_FALSE(run_voice_audio_check());
+        reset_fakes();
+        return;
+    }
+    QString text;
+    BoxWatcher watcher([&](QMessageBox* box) {
+        text = box->text();
+        press(box, QMessageBox::Cancel);
+    });
+    const bool kept = run_voice_audio_check();
+    if (voice_query_result(playback, capture) == 0) {
+        EXPECT_TRUE(kept);
+        EXPECT_FALSE(watcher.seen);
+    } else {
+        EXPECT_FALSE(kept);
+        EXPECT_TRUE(watcher.seen);
+        EXPECT_EQ(text.contains(QStringLiteral("No playback device was found.")), playback == 0) << text.toStdString();
+        EXPECT_EQ(text.contains(QStringLiteral("No recording device was found.")), capture == 0) << text.toStdString();
+    }
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
     reset_fakes();
 }
 
