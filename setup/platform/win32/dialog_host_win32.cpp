@@ -54,7 +54,12 @@ intptr_t list_get_data(HostWindow list, int32_t pos) {
 
 int32_t list_get_selection(HostWindow list) { return static_cast<int32_t>(send(list, CB_GETCURSEL)); }
 
-void list_set_selection(HostWindow list, int32_t pos) { send(list, CB_SETCURSEL, static_cast<WPARAM>(pos)); }
+// Windows clears the selection for an index outside the list, Wine keeps the
+// old one; asking for -1 then gives "none selected" on both.
+void list_set_selection(HostWindow list, int32_t pos) {
+    if (pos < 0 || pos >= list_count(list)) pos = -1;
+    send(list, CB_SETCURSEL, static_cast<WPARAM>(pos));
+}
 
 int32_t load_string(uint32_t id, char* buffer, int32_t size) {
     return LoadStringA(setup_instance, id, buffer, size);
