@@ -47,7 +47,7 @@ long reg_query(RegKey* key, const char* name, uint32_t* type, uint8_t* data, uin
         *length = size;
         return 234;  // ERROR_MORE_DATA
     }
-    std::memcpy(data, it->second.data.data(), size);
+    if (size != 0) std::memcpy(data, it->second.data.data(), size);  // an empty value has no data pointer
     *length = size;
     return 0;
 }
