@@ -1,0 +1,83 @@
+#!/bin/bash
+# Static analysis of the project's own code: clang-tidy (.clang-tidy) and
+# cppcheck (tools/cppcheck-suppressions.txt). Native sources are analysed with
+# build/native's compile commands, the Win32 back ends with build/windows-x64's
+# (clang-tidy reads the mingw headers). Any finding fails.
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+start=$SECONDS
+jobs=${SETUP_STATIC_JOBS:-2}
+status=0
+
+ensure_compile_commands() {  # preset, build folder
+    if [[ ! -f "$2/compile_commands.json" ]]; then
+        cmake --preset "$1" >/dev/null || return 1
+    fi
+    # Generated sources (moc) must exist before clang-tidy reads the files.
+    cmake --build "$2" --target setup_core >/dev/null 2>&1 || true
+    if [[ "$1" == native ]]; then
+        cmake --build "$2" --target setup_portable_autogen >/dev/null 2>&1 || true
+    fi
+}
+
+# The project's own translation units of a compile database (no generated files).
+own_sources() {  # build folder, path pattern
+    python3 - "$1/compile_commands.json" "$2" <<'PY'
+import json, os, re, sys
+root = os.getcwd() + "/"
+pattern = re.compile(sys.argv[2])
+seen = set()
+for entry in json.load(open(sys.argv[1])):
+    f = os.path.normpath(os.path.join(entry["directory"], entry["file"]))
+    rel = f[len(root):] if f.startswith(root) else None
+    if rel and pattern.match(rel) and rel not in seen:
+        seen.add(rel)
+        print(rel)
+PY
+}
+
+# ---------------------------------------------------------------- clang-tidy
+tidy_log=$(mktemp)
+trap 'rm -f "$tidy_log"' EXIT
+
+echo "--- clang-tidy (native)"
+ensure_compile_commands native build/native || status=1
+mapfile -t native_files < <(own_sources build/native '^(setup|tests/fakes)/.*\.cpp$')
+if ((${#native_files[@]})); then
+    run-clang-tidy -quiet -j "$jobs" -extra-arg=-fno-color-diagnostics -p build/native "${native_files[@]/#/$PWD/}" >"$tidy_log" 2>&1
+    if grep -qE '(warning|error):' "$tidy_log"; then
+        grep -vE '^(clang-tidy|[0-9]+ warnings? (and [0-9]+ errors? )?generated|Suppressed|Use -header-filter|Running clang-tidy|Enabled checks)' "$tidy_log"
+        status=1
+    fi
+fi
+
+if command -v x86_64-w64-mingw32-g++ >/dev/null; then
+    echo "--- clang-tidy (Win32 back ends)"
+    ensure_compile_commands windows-x64 build/windows-x64 || status=1
+    # clang finds the mingw C headers by itself; the C++ library headers it is told.
+    extra=()
+    while read -r dir; do extra+=("-extra-arg-before=-isystem$dir"); done < <(
+        echo | x86_64-w64-mingw32-g++ -std=c++20 -E -x c++ - -v 2>&1 |
+            sed -n '/#include <...> search starts here/,/End of search list/p' | grep '^ /.*/c++' | sed 's/^ //')
+    mapfile -t win_files < <(own_sources build/windows-x64 '^setup/(platform/win32|app/winmain).*\.cpp$')
+    if ((${#win_files[@]})); then
+        run-clang-tidy -quiet -j "$jobs" -extra-arg=-fno-color-diagnostics -p build/windows-x64 "${extra[@]}" "${win_files[@]/#/$PWD/}" >"$tidy_log" 2>&1
+        if grep -qE '(warning|error):' "$tidy_log"; then
+            grep -vE '^(clang-tidy|[0-9]+ warnings? (and [0-9]+ errors? )?generated|Suppressed|Use -header-filter|Running clang-tidy|Enabled checks)' "$tidy_log"
+            status=1
+        fi
+    fi
+fi
+
+# ---------------------------------------------------------------- cppcheck
+echo "--- cppcheck"
+if ! cppcheck --quiet --std=c++20 --language=c++ --enable=warning,performance,portability --inconclusive \
+        -j "$jobs" -I setup -I tests/fakes -I fuzz \
+        --suppressions-list=tools/cppcheck-suppressions.txt \
+        --error-exitcode=1 --template='{file}:{line}: {severity} ({id}): {message}' \
+        setup tests/fakes fuzz; then
+    status=1
+fi
+
+echo "static analysis: $((SECONDS - start)) s, $([[ $status == 0 ]] && echo clean || echo FINDINGS)"
+exit $status
