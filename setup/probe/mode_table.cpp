@@ -73,6 +73,10 @@ int32_t build_mode_table() {
     const auto adapter = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(settings.adapter)));
     const uint32_t modes = platform.d3d8->get_adapter_mode_count(d3d, adapter);
 
+    // Drivers list the refresh rates of one size together, so the entry that
+    // matched last is tried before the linear search. Sizes are unique in the
+    // table, so this finds the same entry the search would.
+    int32_t last = -1;
     for (uint32_t i = 0; i < modes; ++i) {
         DisplayMode mode{};
         if (platform.d3d8->enum_adapter_modes(d3d, adapter, i, &mode) != 0) continue;
@@ -82,8 +86,14 @@ int32_t build_mode_table() {
         if (!usable_size(mode.Width, mode.Height)) continue;
 
         int32_t found = 0;
-        while (found < count && (mode_table[found].width != mode.Width || mode_table[found].height != mode.Height))
-            ++found;
+        if (last >= 0 && mode_table[last].width == mode.Width && mode_table[last].height == mode.Height) {
+            found = last;
+        } else {
+            while (found < count &&
+                   (mode_table[found].width != mode.Width || mode_table[found].height != mode.Height))
+                ++found;
+        }
+        last = found;
         if (found < count) {
             // Later formats of a known size add their depth only; the
             // multisample bits stay those of the first format seen.

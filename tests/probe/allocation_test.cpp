@@ -100,11 +100,38 @@ TEST(Allocation, WholeAdapterRebuildAllocatesNothingWithAFixedHost) {
     EXPECT_EQ(made, 0);
     EXPECT_EQ(fixed_host::controls[1].count, 256);
     ASSERT_GE(pos, 0);
-    EXPECT_STREQ(fixed_host::controls[1].items[pos].text, "1024 x  768");
+    EXPECT_STREQ(fixed_host::list_text(1, pos), "1024 x  768");
     EXPECT_EQ(fixed_host::controls[6].count, 1 + 16);  // Default and 8 rates in each 32-bit format
     EXPECT_EQ(fixed_host::controls[2].count, 2);
     EXPECT_EQ(fixed_host::controls[3].count, 3);
     EXPECT_STREQ(fixed_host::controls[5].text, "VRAM: 64MB");
+    reset_fakes();
+}
+
+// The fixed host must order and select the way the fake host does, or the
+// figures above would describe other work.
+TEST(Allocation, FixedHostListsMatchTheFakeHost) {
+    heavy_machine();
+    open_d3d();
+    select_adapter();
+    const auto texts = fake_list_texts(IDC_RESOLUTION);
+    const auto data = fake_list_data(IDC_RESOLUTION);
+    const auto selected = fake_selection(IDC_RESOLUTION);
+    const auto rates = fake_list_texts(IDC_REFRESH);
+    const auto rate_selected = fake_selection(IDC_REFRESH);
+
+    fixed_host::install();
+    select_adapter();
+    ASSERT_EQ(fixed_host::controls[1].count, static_cast<int32_t>(texts.size()));
+    for (int32_t i = 0; i < fixed_host::controls[1].count; ++i) {
+        EXPECT_EQ(fixed_host::list_text(1, i), texts[static_cast<size_t>(i)]) << i;
+        EXPECT_EQ(platform.host->list_get_data(resolution_control, i), data[static_cast<size_t>(i)]) << i;
+    }
+    EXPECT_EQ(fixed_host::controls[1].selection, selected);
+    ASSERT_EQ(fixed_host::controls[6].count, static_cast<int32_t>(rates.size()));
+    for (int32_t i = 0; i < fixed_host::controls[6].count; ++i)
+        EXPECT_EQ(fixed_host::list_text(6, i), rates[static_cast<size_t>(i)]) << i;
+    EXPECT_EQ(fixed_host::controls[6].selection, rate_selected);
     reset_fakes();
 }
 
