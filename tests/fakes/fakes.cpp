@@ -224,9 +224,10 @@ int32_t host_list_append(HostWindow list, const char* text) {
 int32_t host_list_add_sorted(HostWindow list, const char* text) {
     FakeControl* c = control_of(list);
     if (!is_sorted_list(c)) return host_list_append(list, text);
+    const std::string key = text;  // once, not once per comparison
     size_t pos = 0;
-    while (pos < c->items.size() && compare_nocase(c->items[pos].text, text) <= 0) ++pos;
-    c->items.insert(c->items.begin() + static_cast<std::ptrdiff_t>(pos), FakeItem{text, 0});
+    while (pos < c->items.size() && compare_nocase(c->items[pos].text, key) <= 0) ++pos;
+    c->items.insert(c->items.begin() + static_cast<std::ptrdiff_t>(pos), FakeItem{key, 0});
     if (c->selection >= static_cast<int32_t>(pos)) ++c->selection;  // selection stays on its item
     return static_cast<int32_t>(pos);
 }
