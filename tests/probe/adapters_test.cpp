@@ -360,11 +360,25 @@ TEST(SelectAdapter, VramTextFollowsEveryAdapterChange) {
 
     m.ddraw.query_fails = false;
     m.ddraw.total_bytes = 4'294'967'295u;
+    m.ddraw.device_was_null = false;
     select_adapter();
     EXPECT_EQ(fake_control(IDC_VRAM)->text, "VRAM: 4096MB");
     EXPECT_EQ(m.ddraw.created, 4);
     EXPECT_EQ(m.ddraw.alive(), 0);
     EXPECT_TRUE(m.ddraw.device_was_null);  // always the primary device
+}
+
+TEST(SelectAdapter, SecondAdapterStillShowsThePrimaryDevicesMemory) {
+    FakeMachine& m = probe_machine();
+    named_adapter(m, "Primary");
+    named_adapter(m, "Secondary");
+    m.ddraw.total_bytes = 32u << 20;
+    m.ddraw.device_was_null = false;
+    settings.adapter = 1;
+    build_adapter_list();
+    EXPECT_EQ(fake_selected_text(IDC_ADAPTER), "Secondary");
+    EXPECT_TRUE(m.ddraw.device_was_null);
+    EXPECT_EQ(fake_control(IDC_VRAM)->text, "VRAM: 32MB");
 }
 
 TEST(SelectAdapter, WithoutDirect3DNothingChanges) {

@@ -7,6 +7,7 @@
 
 #include "fakes.h"
 #include "probe/mode_table.h"
+#include "probe/option_lists.h"
 #include "probe_helpers.h"
 #include "settings/settings.h"
 
@@ -292,9 +293,12 @@ TEST(ModeTable, AdapterIsReadAsASignedByte) {
 
     settings.adapter = 200;
     EXPECT_EQ(build_mode_table(), 0);
+    build_refresh_list();
     settings.adapter = 127;
     build_mode_table();
-    EXPECT_EQ(mode_count_ordinals, (std::vector<uint32_t>{static_cast<uint32_t>(-56), 127u}));
+    build_refresh_list();
+    const auto minus_56 = static_cast<uint32_t>(-56);
+    EXPECT_EQ(mode_count_ordinals, (std::vector<uint32_t>{minus_56, minus_56, 127u, 127u}));
     (void)m;
     reset_fakes();
 }
