@@ -1,5 +1,6 @@
 #include "fuzz_support.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
@@ -90,7 +91,12 @@ void decode_machine(FuzzedDataProvider& in, const MachineLimits& limits) {
         for (int i = 0; i < singles; ++i) adapter.modes.push_back(decode_mode(in, limits.raw_values));
 
         // A run of distinct exact 4:3 sizes, to fill and overflow the table.
-        const int ramp = in.ConsumeIntegralInRange<int>(0, limits.max_ramp);
+        int ramp = 0;
+        switch (in.ConsumeIntegralInRange<int>(0, 3)) {
+            case 2: ramp = in.ConsumeIntegralInRange<int>(0, limits.max_ramp < 16 ? limits.max_ramp : 16); break;
+            case 3: ramp = in.ConsumeIntegralInRange<int>(limits.max_ramp * 3 / 4, limits.max_ramp); break;
+            default: break;
+        }
         if (ramp > 0) {
             const uint32_t first = in.ConsumeIntegralInRange<uint32_t>(0, 64);
             const bool in_front = in.ConsumeBool();
@@ -300,9 +306,10 @@ void check_resolution_list() {
         if (static_cast<int32_t>(e->width) == settings.width && static_cast<int32_t>(e->height) == settings.height)
             record_size_listed = true;
     }
-    for (size_t i = 0; i < count; ++i)
-        for (size_t j = i + 1; j < count; ++j)
-            FUZZ_CHECK(mode_table[i].width != mode_table[j].width || mode_table[i].height != mode_table[j].height);
+    std::vector<uint64_t> sizes;
+    for (size_t i = 0; i < count; ++i) sizes.push_back((uint64_t{mode_table[i].width} << 32) | mode_table[i].height);
+    std::sort(sizes.begin(), sizes.end());
+    FUZZ_CHECK(std::adjacent_find(sizes.begin(), sizes.end()) == sizes.end());  // no size twice
     if (list->selection >= 0) {
         FUZZ_CHECK(static_cast<size_t>(list->selection) < count);
         const ModeEntry* e = entry_of(list->items[static_cast<size_t>(list->selection)].data);
