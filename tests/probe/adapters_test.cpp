@@ -66,7 +66,7 @@ class AdapterRange : public ::testing::TestWithParam<RangeRow> {};
 TEST_P(AdapterRange, ListsNamedAdaptersAndBringsTheRecordIntoRange) {
     const RangeRow& r = GetParam();
     FakeMachine& m = probe_machine();
-    for (int i = 0; i < r.adapters; ++i) named_adapter(m, ("A" + std::to_string(i)).c_str());
+    for (int i = 0; i < r.adapters; ++i) named_adapter(m, std::string("A").append(std::to_string(i)).c_str());
     for (int i : r.failing) m.d3d.adapters[static_cast<size_t>(i)].identifier_fails = true;
     settings.adapter = r.stored;
 
