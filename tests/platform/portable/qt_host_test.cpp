@@ -49,6 +49,8 @@ namespace {
 // ---------------------------------------------------------------- helpers
 
 constexpr uint32_t CODE_CLICKED = 0;
+constexpr uint32_t CODE_SETFOCUS = 3;
+constexpr uint32_t CODE_KILLFOCUS = 4;
 constexpr uint32_t CODE_EDITCHANGE = 5;
 constexpr uint32_t CODE_DROPDOWN = 7;
 constexpr uint32_t CODE_CLOSEUP = 8;
@@ -547,6 +549,22 @@ TEST_F(QtHost, ChoosingFromAListSendsSelChangeOnlyForThePlayer) {
             EXPECT_EQ(d.selection, 2);
         }
     EXPECT_TRUE(selchange);
+}
+
+TEST_F(QtHost, TheSpeakerBoxReportsFocusComingAndGoing) {
+    forward_to_controller = false;
+    open();
+    dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    control(IDOK)->setFocus(Qt::MouseFocusReason);
+    delivered.clear();
+    control(IDC_SPEAKERS)->setFocus(Qt::MouseFocusReason);
+    control(IDC_AUTODETECT)->setFocus(Qt::TabFocusReason);
+    std::vector<std::pair<int32_t, uint32_t>> got;
+    for (const auto& d : commands()) got.emplace_back(d.id, d.code);
+    const std::vector<std::pair<int32_t, uint32_t>> expected = {{IDC_SPEAKERS, CODE_SETFOCUS},
+                                                                {IDC_SPEAKERS, CODE_KILLFOCUS}};
+    EXPECT_EQ(got, expected);
 }
 
 TEST_F(QtHost, ProgrammaticChangesSendNoCommand) {
