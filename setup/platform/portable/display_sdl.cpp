@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstring>
 #include <new>
 
 #include "portable_backends.h"
@@ -77,12 +78,31 @@ void probe_driver(D3DObject* d3d) {
     if (device) d3d->driver_version = vulkan_driver_version_parts(device->vendor_id, device->driver_version);
 }
 
+// SDL's stand-ins for a missing display: they invent a screen, so they
+// count as no display at all.
+bool stand_in_driver(const char* name) {
+    return !name || std::strcmp(name, "offscreen") == 0 || std::strcmp(name, "dummy") == 0 ||
+           std::strcmp(name, "evdev") == 0;
+}
+
+bool init_video() {
+    // A display server may turn a connection away right after another one
+    // closed; it is asked again after a short pause before giving up.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (attempt > 0) SDL_Delay(20);
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) continue;
+        if (!stand_in_driver(SDL_GetCurrentVideoDriver())) return true;
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    return false;
+}
+
 D3DObject* create(uint32_t sdk_version) {
     if (sdk_version != D3D_SDK_VERSION_8) return nullptr;
     // The dialog's process owns its signals and its screen saver.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
+    if (!init_video()) return nullptr;
     D3DObject* d3d = new (std::nothrow) D3DObject{};
     if (!d3d) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return d3d;

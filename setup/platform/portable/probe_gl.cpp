@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #ifdef SETUP_HAVE_EGL
@@ -69,6 +70,11 @@ using GetPlatformDisplay = EGLDisplay (*)(EGLenum, void*, const EGLint*);
 using GetString = const unsigned char* (*)(unsigned int);
 constexpr unsigned int GL_VERSION_ = 0x1F02;
 
+void pause_briefly() {
+    const timespec pause = {0, 20 * 1000 * 1000};
+    nanosleep(&pause, nullptr);
+}
+
 bool has_word(const char* list, const char* word) {
     if (!list) return false;
     const size_t n = std::strlen(word);
@@ -103,7 +109,10 @@ EGLDisplay open_display(const char* video_driver, bool* windows, bool* ours) {
     if (video_driver && std::strcmp(video_driver, "wayland") == 0 &&
         (has_word(client, "EGL_KHR_platform_wayland") || has_word(client, "EGL_EXT_platform_wayland")))
         platform = EGL_PLATFORM_WAYLAND_KHR;
-    if (platform) {
+    // A display server may turn a connection away right after another one
+    // closed; it is asked again after a short pause.
+    for (int attempt = 0; platform && attempt < 3; ++attempt) {
+        if (attempt > 0) pause_briefly();
         EGLDisplay display = get_platform_display(platform, EGL_DEFAULT_DISPLAY, nullptr);
         if (initialise(display, ours)) {
             *windows = true;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "probe_vulkan.h"
 
@@ -65,7 +66,17 @@ bool vram_from_vulkan(uint64_t* bytes) {
 #if defined(SETUP_HAVE_X11) && defined(SETUP_HAVE_GL)
 
 bool glx_renderer_memory(uint32_t* megabytes, bool* accelerated) {
-    Display* display = XOpenDisplay(nullptr);
+    // A display server may turn a connection away right after another one
+    // closed; it is asked again after a short pause.
+    if (!std::getenv("DISPLAY")) return false;
+    Display* display = nullptr;
+    for (int attempt = 0; !display && attempt < 3; ++attempt) {
+        if (attempt > 0) {
+            const timespec pause = {0, 20 * 1000 * 1000};
+            nanosleep(&pause, nullptr);
+        }
+        display = XOpenDisplay(nullptr);
+    }
     if (!display) return false;
     const int screen = DefaultScreen(display);
     bool answered = false;
