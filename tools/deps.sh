@@ -10,7 +10,7 @@ SETUP_PACKAGES=(
     googletest libgtest-dev libbenchmark-dev valgrind
     # native program: Qt host, SDL2 probe, graphics drivers
     qt6-base-dev libsdl2-dev libvulkan-dev libegl-dev libgl-dev libdrm-dev
-    mesa-vulkan-drivers libegl-mesa0 libgl1-mesa-dri fonts-dejavu-core
+    mesa-vulkan-drivers libegl-mesa0 libgl1-mesa-dri fonts-dejavu-core fonts-liberation
     # Windows program: cross compilers and Wine
     mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
     wine wine64
