@@ -8,12 +8,15 @@
 
 #include "win32_backends.h"
 
-namespace {
-
+// Outside the anonymous namespace on purpose: for a type with internal
+// linkage that nothing here implements, the optimiser may conclude that no
+// object of it can exist and turn every call into a pure-virtual trap.
 struct IDirectPlayVoiceTest : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE CheckAudioSetup(const GUID* playback, const GUID* capture, HWND parent,
                                                       DWORD flags) = 0;
 };
+
+namespace {
 
 static_assert(sizeof(Guid) == sizeof(GUID));
 static_assert(alignof(Guid) == alignof(GUID));
