@@ -9,7 +9,7 @@ set -uo pipefail
 cd "$(dirname "$(realpath "$0")")/../.."
 start=$SECONDS
 seconds=${SETUP_FUZZ_SECONDS:-20}
-targets=(fuzz_stored_value fuzz_hardware fuzz_player)
+targets=(fuzz_stored_value fuzz_stored_file fuzz_hardware fuzz_player)
 status=0
 
 cmake --preset fuzz >/dev/null || exit 1
