@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -28,6 +29,8 @@ struct Recorder {
 } rec;
 
 const RegistryApi* fake_registry = nullptr;
+Direct3DApi logging_d3d;  // the fake's table with a logging release
+uint32_t (*fake_d3d_release)(D3DObject*) = nullptr;
 
 std::vector<uint8_t> default_settings_bytes() {
     const SetupSettings d = default_settings();
@@ -103,6 +106,13 @@ protected:
         reset_fakes();
         fake_registry = platform.registry;
         platform.registry = &logging_registry;
+        logging_d3d = *platform.d3d8;
+        fake_d3d_release = logging_d3d.release;
+        logging_d3d.release = [](D3DObject* object) {
+            rec.calls.push_back("d3d_release");
+            return fake_d3d_release(object);
+        };
+        platform.d3d8 = &logging_d3d;
         rec = Recorder{};
     }
     void TearDown() override {
@@ -119,8 +129,8 @@ TEST_F(Entry, NormalRunInOrder) {
     EXPECT_EQ(setup_main(&host), 0);
 
     const std::vector<std::string> expected = {
-        "allocate", "allocate",  "com_init",   "common_controls", "reg_open", "reg_query",
-        "reg_close", "run_dialog", "com_uninit", "free",            "free",
+        "allocate",   "allocate",    "com_init",   "common_controls", "reg_open", "reg_query", "reg_close",
+        "run_dialog", "d3d_release", "com_uninit", "free",            "free",
     };
     EXPECT_EQ(rec.calls, expected);
     EXPECT_EQ(rec.sizes, (std::vector<size_t>{1024, 1024}));
@@ -139,6 +149,7 @@ TEST_F(Entry, NoDirect3DObjectIsFine) {
     rec.create_d3d = false;
     EXPECT_EQ(setup_main(&host), 0);
     EXPECT_EQ(fake_machine().d3d.released, 0);
+    EXPECT_EQ(std::count(rec.calls.begin(), rec.calls.end(), "d3d_release"), 0);
     EXPECT_EQ(d3d, nullptr);
 }
 

@@ -84,7 +84,7 @@ bool key_folder(const char* subkey, char* out, size_t size) {
 bool valid_value_name(const char* name) {
     if (!name || name[0] == '\0' || name[0] == '.') return false;
     if (std::strchr(name, '/')) return false;
-    return std::strlen(name) < NAME_MAX - 32;  // room for the temporary suffix
+    return std::strlen(name) < NAME_MAX - 48;  // room for the temporary name's additions
 }
 
 RegKey* to_key(int fd) { return reinterpret_cast<RegKey*>(static_cast<uintptr_t>(fd) + 1); }

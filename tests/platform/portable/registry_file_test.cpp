@@ -408,6 +408,8 @@ TEST_F(FileRegistry, OnlyTheGamesKeyAndPlainValueNames) {
         uint32_t length = sizeof buffer;
         EXPECT_NE(file_registry_api.query_value(key, name, nullptr, buffer, &length), 0);
     }
+    const std::string long_name(300, 'n');
+    EXPECT_NE(file_registry_api.set_value(key, long_name.c_str(), REG_TYPE_BINARY, data, sizeof data), 0);
     // The file holds bytes only, so it takes binary values only.
     EXPECT_NE(file_registry_api.set_value(key, SETTINGS_VALUE, 1, data, sizeof data), 0);
     EXPECT_EQ(file_registry_api.close_key(key), 0);
