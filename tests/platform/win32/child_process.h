@@ -148,52 +148,55 @@ inline ::testing::AssertionResult child_passed(const ChildRun& run) {
     return ::testing::AssertionSuccess();
 }
 
-// A copy of this program under its own name, with Wine told not to load the
-// given DLLs into it. Wine reads DLL overrides from the registry per program
-// name; an override in a child's environment is not honoured, and one for this
-// program's own name would reach this process too.
-class ProgramWithoutDlls {
+// A copy of this program under its own name, with Wine settings that apply
+// to that name alone (HKCU\Software\Wine\AppDefaults\<name>\...). Wine
+// does not honour a DLL override placed in a child's environment, settings
+// for this program's own name would reach this process too, and global ones
+// would reach every other program in the prefix. Removed again, copy and
+// settings, when it goes out of scope.
+class ProgramCopy {
 public:
-    explicit ProgramWithoutDlls(const char* name, std::vector<std::string> dlls) : name_(name) {
+    explicit ProgramCopy(const char* name) : name_(name) {
         const std::string self = this_program();
         const size_t slash = self.find_last_of("\\/");
         if (self.empty() || slash == std::string::npos) return;
         path_ = self.substr(0, slash + 1) + name_;
-        if (!CopyFileA(self.c_str(), path_.c_str(), FALSE)) {
-            path_.clear();
-            return;
-        }
-        key_ = "Software\\Wine\\AppDefaults\\" + name_ + "\\DllOverrides";
-        HKEY key = nullptr;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-            ERROR_SUCCESS)
-            return;
-        bool all_set = true;
-        for (const std::string& dll : dlls) {
-            // An empty load order: the DLL is not loaded at all.
-            all_set = RegSetValueExA(key, dll.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1) ==
-                          ERROR_SUCCESS &&
-                      all_set;
-        }
-        RegCloseKey(key);
-        ready_ = all_set;
+        if (!CopyFileA(self.c_str(), path_.c_str(), FALSE)) path_.clear();
+        ready_ = !path_.empty();
     }
-    ~ProgramWithoutDlls() {
-        if (!key_.empty()) {
-            RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str());
-            RegDeleteKeyA(HKEY_CURRENT_USER, ("Software\\Wine\\AppDefaults\\" + name_).c_str());
-        }
+    ~ProgramCopy() {
+        if (wrote_settings_) RegDeleteTreeA(HKEY_CURRENT_USER, app_key().c_str());
         if (!path_.empty()) DeleteFileA(path_.c_str());
     }
-    ProgramWithoutDlls(const ProgramWithoutDlls&) = delete;
-    ProgramWithoutDlls& operator=(const ProgramWithoutDlls&) = delete;
+    ProgramCopy(const ProgramCopy&) = delete;
+    ProgramCopy& operator=(const ProgramCopy&) = delete;
+
+    // A REG_SZ value under AppDefaults\<name>\<subkey>.
+    bool set(const std::string& subkey, const char* value_name, const std::string& value) {
+        HKEY key = nullptr;
+        wrote_settings_ = true;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, (app_key() + "\\" + subkey).c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                            nullptr, &key, nullptr) != ERROR_SUCCESS) {
+            ready_ = false;
+            return false;
+        }
+        const bool stored = RegSetValueExA(key, value_name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                           static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+        RegCloseKey(key);
+        ready_ = ready_ && stored;
+        return stored;
+    }
+    // Wine does not load the DLL into the copy at all (an empty load order).
+    bool without_dll(const char* dll) { return set("DllOverrides", dll, ""); }
 
     bool ready() const { return ready_; }
     const std::string& path() const { return path_; }
 
 private:
+    std::string app_key() const { return "Software\\Wine\\AppDefaults\\" + name_; }
+
     std::string name_;
     std::string path_;
-    std::string key_;
     bool ready_ = false;
+    bool wrote_settings_ = false;
 };

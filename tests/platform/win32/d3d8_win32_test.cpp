@@ -26,6 +26,77 @@
 #include "settings/settings.h"
 #include "win32_backends.h"
 
+// A stand-in IDirect3D8 that records what it is asked and answers as scripted,
+// for what Wine's answers cannot show (they do not depend on every argument).
+// Outside the anonymous namespace, where the optimiser could assume no
+// implementation of the interface exists.
+class StandInDirect3D8 : public IDirect3D8 {
+public:
+    ULONG references = 1;
+    UINT last_adapter = 0;
+    DWORD last_flags = 0;
+    UINT last_mode = 0;
+    D3DDEVTYPE last_device_type = D3DDEVTYPE_REF;
+    D3DFORMAT last_format = D3DFMT_UNKNOWN;
+    BOOL last_windowed = 99;
+    D3DMULTISAMPLE_TYPE last_samples = D3DMULTISAMPLE_NONE;
+    HRESULT result = D3D_OK;
+    char description_fill = 'A';
+    ULONGLONG driver_version = 0;
+    D3DDISPLAYMODE mode = {};
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+    HRESULT STDMETHODCALLTYPE RegisterSoftwareDevice(void*) override { return E_NOTIMPL; }
+    UINT STDMETHODCALLTYPE GetAdapterCount() override { return 7; }
+    HRESULT STDMETHODCALLTYPE GetAdapterIdentifier(UINT adapter, DWORD flags, D3DADAPTER_IDENTIFIER8* id) override {
+        last_adapter = adapter;
+        last_flags = flags;
+        // A description that fills its whole field, with no terminator.
+        std::memset(id->Description, description_fill, sizeof id->Description);
+        id->DriverVersion.QuadPart = static_cast<LONGLONG>(driver_version);
+        return result;
+    }
+    UINT STDMETHODCALLTYPE GetAdapterModeCount(UINT adapter) override { return adapter * 10 + 3; }
+    HRESULT STDMETHODCALLTYPE EnumAdapterModes(UINT adapter, UINT number, D3DDISPLAYMODE* out) override {
+        last_adapter = adapter;
+        last_mode = number;
+        *out = mode;
+        return result;
+    }
+    HRESULT STDMETHODCALLTYPE GetAdapterDisplayMode(UINT, D3DDISPLAYMODE*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CheckDeviceType(UINT, D3DDEVTYPE, D3DFORMAT, D3DFORMAT, WINBOOL) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CheckDeviceFormat(UINT, D3DDEVTYPE, D3DFORMAT, DWORD, D3DRESOURCETYPE, D3DFORMAT) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE device_type, D3DFORMAT format,
+                                                         WINBOOL windowed, D3DMULTISAMPLE_TYPE samples) override {
+        last_adapter = adapter;
+        last_device_type = device_type;
+        last_format = format;
+        last_windowed = windowed;
+        last_samples = samples;
+        return result;
+    }
+    HRESULT STDMETHODCALLTYPE CheckDepthStencilMatch(UINT, D3DDEVTYPE, D3DFORMAT, D3DFORMAT, D3DFORMAT) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetDeviceCaps(UINT, D3DDEVTYPE, D3DCAPS8*) override { return E_NOTIMPL; }
+    HMONITOR STDMETHODCALLTYPE GetAdapterMonitor(UINT) override { return nullptr; }
+    HRESULT STDMETHODCALLTYPE CreateDevice(UINT, D3DDEVTYPE, HWND, DWORD, D3DPRESENT_PARAMETERS*,
+                                           IDirect3DDevice8**) override {
+        return E_NOTIMPL;
+    }
+
+    D3DObject* handle() { return reinterpret_cast<D3DObject*>(static_cast<IDirect3D8*>(this)); }
+};
+
 namespace {
 
 using CreateProc = IDirect3D8*(WINAPI*)(UINT);
@@ -175,6 +246,82 @@ TEST_F(DirectD3D8, ReleaseReturnsTheRemainingReferences) {
     reinterpret_cast<IDirect3D8*>(second)->AddRef();
     EXPECT_EQ(win32_d3d8_api.release(second), 1u);
     EXPECT_EQ(win32_d3d8_api.release(second), 0u);
+}
+
+// ---------------------------------------------------------------- argument passing
+TEST(D3D8BackEnd, DescriptionFillingItsFieldComesBackTerminated) {
+    StandInDirect3D8 stand_in;
+    stand_in.driver_version = 0xFFFF006300642710ull;  // 65535.99.100.10000: every bit of the high word
+    AdapterIdentifier got;
+    std::memset(&got, 0x55, sizeof got);
+    EXPECT_EQ(win32_d3d8_api.get_adapter_identifier(stand_in.handle(), 5, 2, &got), D3D_OK);
+    EXPECT_EQ(stand_in.last_adapter, 5u);
+    EXPECT_EQ(stand_in.last_flags, 2u);
+    EXPECT_EQ(std::strlen(got.Description), sizeof got.Description - 1);
+    EXPECT_EQ(std::string(got.Description), std::string(sizeof got.Description - 1, 'A'));
+    EXPECT_EQ(got.DriverVersion, 0xFFFF006300642710ull);
+}
+
+TEST(D3D8BackEnd, IdentifierResultCodesComeThroughUnchanged) {
+    for (HRESULT code : {S_FALSE, D3DERR_INVALIDCALL, D3DERR_NOTAVAILABLE, E_FAIL}) {
+        StandInDirect3D8 stand_in;
+        stand_in.result = code;
+        AdapterIdentifier got;
+        EXPECT_EQ(win32_d3d8_api.get_adapter_identifier(stand_in.handle(), 0, 0, &got), code);
+        EXPECT_LE(std::strlen(got.Description), sizeof got.Description - 1);
+    }
+}
+
+TEST(D3D8BackEnd, ModeQueriesPassTheirNumbers) {
+    StandInDirect3D8 stand_in;
+    EXPECT_EQ(win32_d3d8_api.get_adapter_count(stand_in.handle()), 7u);
+    EXPECT_EQ(win32_d3d8_api.get_adapter_mode_count(stand_in.handle(), 4), 43u);
+    stand_in.mode = {1400, 1050, 85, D3DFMT_X1R5G5B5};
+    DisplayMode got = {};
+    EXPECT_EQ(win32_d3d8_api.enum_adapter_modes(stand_in.handle(), 3, 17, &got), D3D_OK);
+    EXPECT_EQ(stand_in.last_adapter, 3u);
+    EXPECT_EQ(stand_in.last_mode, 17u);
+    EXPECT_EQ(got.Width, 1400u);
+    EXPECT_EQ(got.Height, 1050u);
+    EXPECT_EQ(got.RefreshRate, 85u);
+    EXPECT_EQ(got.Format, FORMAT_X1R5G5B5);
+    stand_in.result = D3DERR_INVALIDCALL;
+    EXPECT_EQ(win32_d3d8_api.enum_adapter_modes(stand_in.handle(), 0, 99, &got), D3DERR_INVALIDCALL);
+}
+
+TEST(D3D8BackEnd, MultisampleProbePassesEveryArgument) {
+    struct Case {
+        uint32_t adapter, device_type, format;
+        int32_t windowed;
+        uint32_t samples;
+        HRESULT result;
+        BOOL expected_windowed;
+    };
+    const Case cases[] = {
+        {0, D3DDEVTYPE_HAL_, FORMAT_X8R8G8B8, 1, 2, D3D_OK, TRUE},
+        {1, D3DDEVTYPE_HAL_, FORMAT_R5G6B5, 0, 4, D3DERR_NOTAVAILABLE, FALSE},
+        {2, D3DDEVTYPE_HAL_, FORMAT_A8R8G8B8, 0, 2, D3DERR_INVALIDCALL, FALSE},
+        {3, 2, FORMAT_X1R5G5B5, 1, 4, S_FALSE, TRUE},
+    };
+    for (const Case& c : cases) {
+        StandInDirect3D8 stand_in;
+        stand_in.result = c.result;
+        EXPECT_EQ(win32_d3d8_api.check_device_multisample_type(stand_in.handle(), c.adapter, c.device_type, c.format,
+                                                               c.windowed, c.samples),
+                  c.result);
+        EXPECT_EQ(stand_in.last_adapter, c.adapter);
+        EXPECT_EQ(static_cast<uint32_t>(stand_in.last_device_type), c.device_type);
+        EXPECT_EQ(static_cast<uint32_t>(stand_in.last_format), c.format);
+        EXPECT_EQ(stand_in.last_windowed, c.expected_windowed);
+        EXPECT_EQ(static_cast<uint32_t>(stand_in.last_samples), c.samples);
+    }
+}
+
+TEST(D3D8BackEnd, ReleaseDropsOneReference) {
+    StandInDirect3D8 stand_in;
+    stand_in.references = 2;
+    EXPECT_EQ(win32_d3d8_api.release(stand_in.handle()), 1u);
+    EXPECT_EQ(win32_d3d8_api.release(stand_in.handle()), 0u);
 }
 
 // ---------------------------------------------------------------- the core on top
@@ -358,7 +505,8 @@ TEST(D3D8Missing, ChildWithoutTheLibrary) {
 }
 
 TEST(D3D8Missing, CreateFailsAndTheDialogReportsIt) {
-    const ProgramWithoutDlls program("win32_tests_no_d3d8.exe", {"d3d8"});
+    ProgramCopy program("win32_tests_no_d3d8.exe");
+    program.without_dll("d3d8");
     ASSERT_TRUE(program.ready());
     const ChildRun run = run_child_test("D3D8Missing.ChildWithoutTheLibrary", {}, program.path());
     ASSERT_TRUE(child_passed(run));

@@ -168,22 +168,24 @@ TEST(DDrawBackEnd, ProbeReleasesTheObjectWhenTheQueryFails) {
     EXPECT_EQ(stand_in.references, 0u);
 }
 
+struct Found {
+    std::vector<GUID> guids;
+};
+BOOL WINAPI collect_device(GUID* guid, LPSTR, LPSTR, LPVOID context, HMONITOR) {
+    if (guid) static_cast<Found*>(context)->guids.push_back(*guid);
+    return TRUE;
+}
+
+// Wine accepts any device identifier (it has one display device), so this
+// shows only that an identifier gets through without harm.
 TEST_F(DirectDDraw, DeviceIdentifierIsPassedOn) {
     // The devices Wine enumerates are accepted, as they are directly.
-    struct Found {
-        std::vector<GUID> guids;
-    } found;
+    Found found;
     using EnumerateProc = HRESULT(WINAPI*)(LPDDENUMCALLBACKEXA, LPVOID, DWORD);
     auto enumerate =
         reinterpret_cast<EnumerateProc>(reinterpret_cast<void*>(GetProcAddress(module_, "DirectDrawEnumerateExA")));
     ASSERT_NE(enumerate, nullptr);
-    ASSERT_EQ(enumerate(
-                  [](GUID* guid, LPSTR, LPSTR, LPVOID context, HMONITOR) -> BOOL {
-                      if (guid) static_cast<Found*>(context)->guids.push_back(*guid);
-                      return TRUE;
-                  },
-                  &found, DDENUM_ATTACHEDSECONDARYDEVICES),
-              DD_OK);
+    ASSERT_EQ(enumerate(collect_device, &found, DDENUM_ATTACHEDSECONDARYDEVICES), DD_OK);
     GUID unknown_device = {0x12345678, 0x9ABC, 0xDEF0, {1, 2, 3, 4, 5, 6, 7, 8}};
     found.guids.push_back(unknown_device);
     for (GUID guid : found.guids) {
@@ -233,11 +235,11 @@ TEST_F(DirectDDraw, ProbeShowsTheRoundedFigureAndKeepsNoObject) {
 }
 
 // ---------------------------------------------------------------- Wine's setting
-// Wine's Direct3D reads HKCU\Software\Wine\Direct3D when it is loaded, so each
-// setting is measured in a fresh child process.
-constexpr const char* WINE_D3D_KEY = "Software\\Wine\\Direct3D";
-constexpr const char* VIDEO_MEMORY_VALUE = "VideoMemorySize";
-
+// Wine's Direct3D reads its "VideoMemorySize" setting (MB, a string) when it
+// is loaded, so each value is measured in a fresh child process. The setting
+// is given to a copy of this program under AppDefaults, which Wine reads
+// before the global HKCU\Software\Wine\Direct3D: other programs in the
+// prefix never see it, and nothing is left behind if a run is cut short.
 TEST(WineVideoMemorySetting, ChildMeasures) {
     if (!running_as_child()) GTEST_SKIP() << "runs as a child of WineVideoMemorySetting.DrivesTheFigure";
     reset_fakes();
@@ -253,43 +255,15 @@ TEST(WineVideoMemorySetting, ChildMeasures) {
     win32_ddraw_api.release(object);
 }
 
-class WineVideoMemorySetting : public ::testing::TestWithParam<int> {
-protected:
-    void SetUp() override {
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, WINE_D3D_KEY, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
-                                  nullptr, &key_, nullptr),
-                  ERROR_SUCCESS);
-        DWORD size = sizeof saved_;
-        DWORD type = 0;
-        had_value_ = RegQueryValueExA(key_, VIDEO_MEMORY_VALUE, nullptr, &type, reinterpret_cast<BYTE*>(saved_),
-                                      &size) == ERROR_SUCCESS;
-        saved_size_ = size;
-        saved_type_ = type;
-    }
-    void TearDown() override {
-        if (!key_) return;
-        if (had_value_) {
-            RegSetValueExA(key_, VIDEO_MEMORY_VALUE, 0, saved_type_, reinterpret_cast<const BYTE*>(saved_), saved_size_);
-        } else {
-            RegDeleteValueA(key_, VIDEO_MEMORY_VALUE);
-        }
-        RegCloseKey(key_);
-    }
-
-    HKEY key_ = nullptr;
-    bool had_value_ = false;
-    char saved_[256] = {};
-    DWORD saved_size_ = 0;
-    DWORD saved_type_ = 0;
-};
+class WineVideoMemorySetting : public ::testing::TestWithParam<int> {};
 
 TEST_P(WineVideoMemorySetting, DrivesTheFigure) {
     const int megabytes = GetParam();
     const std::string text = std::to_string(megabytes);
-    ASSERT_EQ(RegSetValueExA(key_, VIDEO_MEMORY_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                             static_cast<DWORD>(text.size() + 1)),
-              ERROR_SUCCESS);
-    const ChildRun run = run_child_test("WineVideoMemorySetting.ChildMeasures", {});
+    ProgramCopy program(("win32_tests_vram_" + text + ".exe").c_str());
+    program.set("Direct3D", "VideoMemorySize", text);
+    ASSERT_TRUE(program.ready());
+    const ChildRun run = run_child_test("WineVideoMemorySetting.ChildMeasures", {}, program.path());
     ASSERT_TRUE(child_passed(run));
     EXPECT_EQ(child_value(run.output, "figure"), text);
     // The total is Wine's setting less what the desktop's frame buffer takes.
@@ -298,6 +272,7 @@ TEST_P(WineVideoMemorySetting, DrivesTheFigure) {
     EXPECT_GT(total, megabytes * 1024LL * 1024LL / 2);
 }
 
+// Wine's default here is far above these, so each value is visibly Wine's doing.
 INSTANTIATE_TEST_SUITE_P(Megabytes, WineVideoMemorySetting, ::testing::Values(64, 128, 512));
 
 // ---------------------------------------------------------------- without ddraw.dll
@@ -313,7 +288,8 @@ TEST(DDrawMissing, ChildWithoutTheLibrary) {
 }
 
 TEST(DDrawMissing, CreateFailsAndTheProbeReportsZero) {
-    const ProgramWithoutDlls program("win32_tests_no_ddraw.exe", {"ddraw"});
+    ProgramCopy program("win32_tests_no_ddraw.exe");
+    program.without_dll("ddraw");
     ASSERT_TRUE(program.ready());
     const ChildRun run = run_child_test("DDrawMissing.ChildWithoutTheLibrary", {}, program.path());
     ASSERT_TRUE(child_passed(run));

@@ -232,7 +232,8 @@ TEST(VoiceMissing, ChildWithoutTheLibrary) {
 }
 
 TEST(VoiceMissing, CreateFailsAndVoiceChatGoesOff) {
-    const ProgramWithoutDlls program("win32_tests_no_dpvoice.exe", {"dpvoice"});
+    ProgramCopy program("win32_tests_no_dpvoice.exe");
+    program.without_dll("dpvoice");
     ASSERT_TRUE(program.ready());
     const ChildRun run = run_child_test("VoiceMissing.ChildWithoutTheLibrary", {}, program.path());
     ASSERT_TRUE(child_passed(run));
