@@ -45,6 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FakeMachine& m = fake_machine();
     m.registry.fail_create = in.ConsumeIntegralInRange<int>(0, 7) == 0;
     m.registry.fail_set = in.ConsumeIntegralInRange<int>(0, 7) == 0;
-    run_program(dialog, &in);
+    // Now and then no memory for a scratch buffer at start.
+    const int failing_allocation = in.ConsumeIntegralInRange<int>(0, 15);
+    run_program(dialog, &in, failing_allocation <= 2 ? failing_allocation : 0);
     return 0;
 }

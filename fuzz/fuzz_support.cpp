@@ -181,7 +181,12 @@ int blocks_allocated = 0;
 int blocks_freed = 0;
 int com_depth = 0;
 
+int allocation_to_fail = 0;
+int allocation_attempts = 0;
+int dialogs_run = 0;
+
 void* host_allocate(size_t size) {
+    if (++allocation_attempts == allocation_to_fail) return nullptr;
     ++blocks_allocated;
     return std::malloc(size);
 }
@@ -194,6 +199,7 @@ void host_init_common_controls() {}
 intptr_t host_run_dialog() {
     FUZZ_CHECK(text_buffer != nullptr && caption_buffer != nullptr);
     FUZZ_CHECK(com_depth == 1);
+    ++dialogs_run;
     current_dialog(current_context);
     return fake_machine().dialog.end_result;
 }
@@ -204,17 +210,32 @@ const ProgramHost fuzz_host = {host_allocate,   host_release,          host_com_
 
 }  // namespace
 
-int run_program(void (*dialog)(void*), void* context) {
+int run_program(void (*dialog)(void*), void* context, int failing_allocation) {
     current_dialog = dialog;
     current_context = context;
     blocks_allocated = blocks_freed = com_depth = 0;
+    allocation_to_fail = failing_allocation;
+    allocation_attempts = dialogs_run = 0;
+    const FakeMachine& m = fake_machine();
+    const int opens_before = m.registry.opens;
+    // As a fresh process has them: the entry allocates its own.
+    text_buffer = caption_buffer = nullptr;
     const int code = setup_main(&fuzz_host);
     current_dialog = nullptr;
     current_context = nullptr;
-    const FakeMachine& m = fake_machine();
-    FUZZ_CHECK(code == 0);
+    if (failing_allocation == 1 || failing_allocation == 2) {
+        // No buffer, no program: nothing else is touched.
+        FUZZ_CHECK(code == -1);
+        FUZZ_CHECK(dialogs_run == 0);
+        FUZZ_CHECK(m.registry.opens == opens_before);
+        FUZZ_CHECK(m.d3d.created == 0);
+    } else {
+        FUZZ_CHECK(code == 0);
+        FUZZ_CHECK(dialogs_run == 1);
+    }
     FUZZ_CHECK(blocks_allocated == blocks_freed);
     FUZZ_CHECK(com_depth == 0);
+    FUZZ_CHECK(text_buffer == nullptr && caption_buffer == nullptr);
     FUZZ_CHECK(d3d == nullptr);
     FUZZ_CHECK(m.d3d.alive() == 0);
     FUZZ_CHECK(m.ddraw.alive() == 0);

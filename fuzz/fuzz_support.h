@@ -36,10 +36,12 @@ void decode_stored_record(FuzzedDataProvider& in);
 
 // ---------------------------------------------------------------- program
 // Runs setup_main on the fakes; `dialog` (given `context`) plays the part of
-// the modal dialog: it is called where the entry runs it, after load_settings. Checks that the
-// buffers are freed, that no Direct3D, DirectDraw or voice object and no
-// registry key is left open, and returns the exit code.
-int run_program(void (*dialog)(void* context), void* context);
+// the modal dialog: it is called where the entry runs it, after load_settings.
+// A `failing_allocation` of 1 or 2 makes that scratch-buffer allocation fail:
+// then the entry must end with -1 before COM, the store or the dialog.
+// Checks that the buffers are freed, that no Direct3D, DirectDraw or voice
+// object and no registry key is left open, and returns the exit code.
+int run_program(void (*dialog)(void* context), void* context, int failing_allocation = 0);
 
 // ---------------------------------------------------------------- invariants
 struct SessionState {
