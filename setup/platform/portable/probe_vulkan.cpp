@@ -17,7 +17,8 @@ constexpr uint32_t VENDOR_NVIDIA = 0x10DE;
 
 }  // namespace
 
-uint64_t vulkan_driver_version_parts(uint32_t vendor_id, uint32_t v) {
+uint64_t vulkan_driver_version_parts(uint32_t vendor_id, uint32_t driver_version) {
+    const uint32_t v = driver_version;
     // The proprietary NVIDIA driver packs 10.8.8.6 bits; Mesa drivers and most
     // others use the 10.10.12 layout of VK_MAKE_VERSION.
     if (vendor_id == VENDOR_NVIDIA) return pack_parts(v >> 22, (v >> 14) & 0xFF, (v >> 6) & 0xFF, v & 0x3F);
