@@ -248,24 +248,24 @@ int run_program(void (*dialog)(void*), void* context, int failing_allocation) {
 namespace {
 
 struct BoundBox {
-    int32_t id;
     uint8_t SetupSettings::*field;
+    int32_t id;
     bool inverted;
 };
 constexpr BoundBox kBoxes[] = {
-    {IDC_FULLSCREEN, &SetupSettings::fullscreen, false},
-    {IDC_TRIPLE_BUFFER, &SetupSettings::triple_buffering, false},
-    {IDC_HW_TNL, &SetupSettings::hardware_tnl, false},
-    {IDC_TEX_LOW_DETAIL, &SetupSettings::low_detail_textures, false},
-    {IDC_VSYNC, &SetupSettings::vsync, false},
-    {IDC_SOUND, &SetupSettings::sound_disabled, true},
-    {IDC_SOFTWARE_MIXING, &SetupSettings::software_mixing_only, false},
-    {IDC_DISABLE_EAX, &SetupSettings::disable_eax, false},
-    {IDC_SUSPEND_INACTIVE, &SetupSettings::suspend_when_inactive, false},
-    {IDC_MULTIPASS, &SetupSettings::multipass_rendering, false},
-    {IDC_TEX_TRUE_COLOR, &SetupSettings::true_color_textures, false},
-    {IDC_TEX_COMPRESSED, &SetupSettings::compressed_textures, false},
-    {IDC_VOICE_CHAT, &SetupSettings::voice_chat, false},
+    {&SetupSettings::fullscreen, IDC_FULLSCREEN, false},
+    {&SetupSettings::triple_buffering, IDC_TRIPLE_BUFFER, false},
+    {&SetupSettings::hardware_tnl, IDC_HW_TNL, false},
+    {&SetupSettings::low_detail_textures, IDC_TEX_LOW_DETAIL, false},
+    {&SetupSettings::vsync, IDC_VSYNC, false},
+    {&SetupSettings::sound_disabled, IDC_SOUND, true},
+    {&SetupSettings::software_mixing_only, IDC_SOFTWARE_MIXING, false},
+    {&SetupSettings::disable_eax, IDC_DISABLE_EAX, false},
+    {&SetupSettings::suspend_when_inactive, IDC_SUSPEND_INACTIVE, false},
+    {&SetupSettings::multipass_rendering, IDC_MULTIPASS, false},
+    {&SetupSettings::true_color_textures, IDC_TEX_TRUE_COLOR, false},
+    {&SetupSettings::compressed_textures, IDC_TEX_COMPRESSED, false},
+    {&SetupSettings::voice_chat, IDC_VOICE_CHAT, false},
 };
 
 __attribute__((format(printf, 1, 2))) std::string format_text(const char* format, ...) {
@@ -294,7 +294,9 @@ void check_adapter_list() {
         FUZZ_CHECK(item.data < static_cast<intptr_t>(adapters.size()));
         const FakeAdapter& a = adapters[static_cast<size_t>(item.data)];
         FUZZ_CHECK(!a.identifier_fails);
-        FUZZ_CHECK(item.text == std::string(a.description.c_str()).substr(0, sizeof(AdapterIdentifier::Description) - 1));
+        // The identifier carries a NUL-terminated text of at most 511 characters.
+        const std::string shown = a.description.substr(0, a.description.find('\0'));
+        FUZZ_CHECK(item.text == shown.substr(0, sizeof(AdapterIdentifier::Description) - 1));
         previous = item.data;
     }
     FUZZ_CHECK(list->items.empty() || list->selection >= 0);

@@ -44,10 +44,22 @@ echo "--- clang-tidy (native)"
 ensure_compile_commands native build/native || status=1
 mapfile -t native_files < <(own_sources build/native '^(setup|tests/fakes)/.*\.cpp$')
 if ((${#native_files[@]})); then
-    run-clang-tidy -quiet -j "$jobs" -extra-arg=-fno-color-diagnostics -p build/native "${native_files[@]/#/$PWD/}" >"$tidy_log" 2>&1
+    run-clang-tidy -quiet -j "$jobs" -p build/native "${native_files[@]/#/$PWD/}" >"$tidy_log" 2>&1
     if grep -qE '(warning|error):' "$tidy_log"; then
         grep -vE '^(clang-tidy|[0-9]+ warnings? (and [0-9]+ errors? )?generated|Suppressed|Use -header-filter|Running clang-tidy|Enabled checks)' "$tidy_log"
         status=1
+    fi
+fi
+
+echo "--- clang-tidy (fuzz targets)"
+if [[ -f build/fuzz/compile_commands.json ]] || cmake --preset fuzz >/dev/null; then
+    mapfile -t fuzz_files < <(own_sources build/fuzz '^fuzz/.*\.cpp$')
+    if ((${#fuzz_files[@]})); then
+        run-clang-tidy -quiet -j "$jobs" -p build/fuzz "${fuzz_files[@]/#/$PWD/}" >"$tidy_log" 2>&1
+        if grep -qE '(warning|error):' "$tidy_log"; then
+            grep -vE '^(clang-tidy|[0-9]+ warnings? (and [0-9]+ errors? )?generated|Suppressed|Use -header-filter|Running clang-tidy|Enabled checks)' "$tidy_log"
+            status=1
+        fi
     fi
 fi
 
@@ -61,7 +73,7 @@ if command -v x86_64-w64-mingw32-g++ >/dev/null; then
             sed -n '/#include <...> search starts here/,/End of search list/p' | grep '^ /.*/c++' | sed 's/^ //')
     mapfile -t win_files < <(own_sources build/windows-x64 '^setup/(platform/win32|app/winmain).*\.cpp$')
     if ((${#win_files[@]})); then
-        run-clang-tidy -quiet -j "$jobs" -extra-arg=-fno-color-diagnostics -p build/windows-x64 "${extra[@]}" "${win_files[@]/#/$PWD/}" >"$tidy_log" 2>&1
+        run-clang-tidy -quiet -j "$jobs" -p build/windows-x64 "${extra[@]}" "${win_files[@]/#/$PWD/}" >"$tidy_log" 2>&1
         if grep -qE '(warning|error):' "$tidy_log"; then
             grep -vE '^(clang-tidy|[0-9]+ warnings? (and [0-9]+ errors? )?generated|Suppressed|Use -header-filter|Running clang-tidy|Enabled checks)' "$tidy_log"
             status=1
