@@ -22,8 +22,9 @@ fi
 export WINEPREFIX="$prefix"
 export WINEARCH=win64
 export WINEDEBUG="${WINEDEBUG:--all}"
-# No Mono or Gecko installer prompts in a fresh prefix.
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# No Mono or Gecko installer prompts in a fresh prefix, and a crash fails at
+# once instead of waiting in the crash debugger.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}"
 WINE="$(command -v wine)"
 WINESERVER="$(command -v wineserver || echo /usr/lib/wine/wineserver)"
 
