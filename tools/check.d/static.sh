@@ -40,27 +40,31 @@ PY
 tidy_log=$(mktemp)
 trap 'rm -f "$tidy_log"' EXIT
 
+# Runs clang-tidy over files of one compile database; prints and fails on
+# any finding or any file it could not analyse.
+tidy() {  # build folder, extra arguments..., -- files...
+    local db=$1 args=() files=()
+    shift
+    while (($#)) && [[ $1 != -- ]]; do args+=("$1"); shift; done
+    shift
+    files=("$@")
+    ((${#files[@]})) || return 0
+    if ! run-clang-tidy -quiet -j "$jobs" -p "$db" "${args[@]}" "${files[@]/#/$PWD/}" >"$tidy_log" 2>&1 ||
+        grep -qE '(warning|error):' "$tidy_log"; then
+        grep -vE '^(clang-tidy|[0-9]+ warnings? (and [0-9]+ errors? )?generated|Suppressed|Use -header-filter|Running clang-tidy|Enabled checks)' "$tidy_log"
+        return 1
+    fi
+}
+
 echo "--- clang-tidy (native)"
 ensure_compile_commands native build/native || status=1
 mapfile -t native_files < <(own_sources build/native '^(setup|tests/fakes)/.*\.cpp$')
-if ((${#native_files[@]})); then
-    run-clang-tidy -quiet -j "$jobs" -p build/native "${native_files[@]/#/$PWD/}" >"$tidy_log" 2>&1
-    if grep -qE '(warning|error):' "$tidy_log"; then
-        grep -vE '^(clang-tidy|[0-9]+ warnings? (and [0-9]+ errors? )?generated|Suppressed|Use -header-filter|Running clang-tidy|Enabled checks)' "$tidy_log"
-        status=1
-    fi
-fi
+tidy build/native -- "${native_files[@]}" || status=1
 
 echo "--- clang-tidy (fuzz targets)"
 if [[ -f build/fuzz/compile_commands.json ]] || cmake --preset fuzz >/dev/null; then
     mapfile -t fuzz_files < <(own_sources build/fuzz '^fuzz/.*\.cpp$')
-    if ((${#fuzz_files[@]})); then
-        run-clang-tidy -quiet -j "$jobs" -p build/fuzz "${fuzz_files[@]/#/$PWD/}" >"$tidy_log" 2>&1
-        if grep -qE '(warning|error):' "$tidy_log"; then
-            grep -vE '^(clang-tidy|[0-9]+ warnings? (and [0-9]+ errors? )?generated|Suppressed|Use -header-filter|Running clang-tidy|Enabled checks)' "$tidy_log"
-            status=1
-        fi
-    fi
+    tidy build/fuzz -- "${fuzz_files[@]}" || status=1
 fi
 
 if command -v x86_64-w64-mingw32-g++ >/dev/null; then
@@ -72,13 +76,7 @@ if command -v x86_64-w64-mingw32-g++ >/dev/null; then
         echo | x86_64-w64-mingw32-g++ -std=c++20 -E -x c++ - -v 2>&1 |
             sed -n '/#include <...> search starts here/,/End of search list/p' | grep '^ /.*/c++' | sed 's/^ //')
     mapfile -t win_files < <(own_sources build/windows-x64 '^setup/(platform/win32|app/winmain).*\.cpp$')
-    if ((${#win_files[@]})); then
-        run-clang-tidy -quiet -j "$jobs" -p build/windows-x64 "${extra[@]}" "${win_files[@]/#/$PWD/}" >"$tidy_log" 2>&1
-        if grep -qE '(warning|error):' "$tidy_log"; then
-            grep -vE '^(clang-tidy|[0-9]+ warnings? (and [0-9]+ errors? )?generated|Suppressed|Use -header-filter|Running clang-tidy|Enabled checks)' "$tidy_log"
-            status=1
-        fi
-    fi
+    tidy build/windows-x64 "${extra[@]}" -- "${win_files[@]}" || status=1
 fi
 
 # ---------------------------------------------------------------- cppcheck
