@@ -436,8 +436,10 @@ void check_no_transient_objects() {
     FUZZ_CHECK(m.d3d.alive() == (d3d != nullptr ? 1 : 0));
 }
 
-void check_open_dialog(const SessionState& session) {
+void check_open_dialog(SessionState& session) {
     check_no_transient_objects();
+    if (session.tag < 0) session.tag = settings.tag;
+    FUZZ_CHECK(settings.tag == session.tag);
     FUZZ_CHECK(!(settings.hardware_tnl != 0 && settings.multipass_rendering != 0));
     if (session.texture_pair_clean)
         FUZZ_CHECK(!(settings.compressed_textures != 0 && settings.true_color_textures != 0));
@@ -502,6 +504,25 @@ int32_t pick_control_id(FuzzedDataProvider& in) {
     if (i == n + 1) return IDC_OPTION_1028;
     if (i == n + 2) return in.ConsumeIntegralInRange<int32_t>(0, 0xFFFF);  // anything at all
     return in.ConsumeIntegralInRange<int32_t>(1040, 1100);                // just past the template
+}
+
+// Whether a command of this id and notification code does anything at all.
+bool has_effect(int32_t id, uint32_t code) {
+    switch (id) {
+        case IDC_RESOLUTION:
+        case IDC_REFRESH:
+        case IDC_BIT_DEPTH:
+        case IDC_ADAPTER:
+        case IDC_ANTIALIAS: return code == CBN_SELCHANGE;
+        case IDOK:
+        case IDCANCEL:
+        case IDC_TEX_COMPRESSED:
+        case IDC_TEX_TRUE_COLOR:
+        case IDC_AUTODETECT:
+        case IDC_EXPERT_TOGGLE:
+        case IDC_VOICE_CHAT: return true;
+        default: return is_shared_option(id);
+    }
 }
 
 enum class Way { none, saved, exited, fatal };
@@ -572,7 +593,11 @@ bool play_one_action(FuzzedDataProvider& in, SessionState& session) {
     FakeMachine& m = fake_machine();
     const size_t boxes_before = m.dialog.boxes.size();
     const std::vector<uint8_t> stored_before = stored_bytes();
+    const std::vector<uint8_t> record_before = settings_bytes();
+    const std::vector<FakeControl> controls_before = m.dialog.controls;
+    const HostRect rect_before = m.dialog.rect;
     int32_t sender = 0;
+    uint32_t code = 0;
     bool delivered = false;
 
     switch (in.ConsumeIntegralInRange<int>(0, 15)) {
@@ -593,14 +618,14 @@ bool play_one_action(FuzzedDataProvider& in, SessionState& session) {
             sender = pick(in, kLists);
             const auto count = static_cast<int32_t>(fake_control(sender)->items.size());
             if (count > 0) delivered = fake_choose(sender, in.ConsumeIntegralInRange<int32_t>(0, count - 1));
+            code = CBN_SELCHANGE;
             break;
         }
         case 7:
         case 8: {  // any command with any notification code, from anywhere
             sender = pick_control_id(in);
             if (sender == IDOK || sender == IDCANCEL) sender = IDC_EXPERT_TOGGLE;
-            const uint32_t code =
-                in.ConsumeBool() ? in.ConsumeIntegralInRange<uint32_t>(0, 10) : in.ConsumeIntegral<uint16_t>();
+            code = in.ConsumeBool() ? in.ConsumeIntegralInRange<uint32_t>(0, 10) : in.ConsumeIntegral<uint16_t>();
             fake_command(sender, code);
             delivered = true;
             break;
@@ -643,7 +668,6 @@ bool play_one_action(FuzzedDataProvider& in, SessionState& session) {
             sender = IDC_AUTODETECT;
             fake_command(IDC_AUTODETECT, in.ConsumeBool() ? 0 : in.ConsumeIntegral<uint16_t>());
             delivered = true;
-            session.texture_pair_clean = true;  // the profile never turns both on
             break;
         }
     }
@@ -655,6 +679,22 @@ bool play_one_action(FuzzedDataProvider& in, SessionState& session) {
         return false;
     }
     FUZZ_CHECK(stored_bytes() == stored_before);
+    if (delivered && !has_effect(sender, code)) {
+        // Commands the dialog does not handle change nothing at all.
+        FUZZ_CHECK(settings_bytes() == record_before);
+        FUZZ_CHECK(same_controls(m.dialog.controls, controls_before));
+        FUZZ_CHECK(m.dialog.boxes.size() == boxes_before);
+        FUZZ_CHECK(m.dialog.rect.left == rect_before.left && m.dialog.rect.bottom == rect_before.bottom);
+    }
+    if (delivered && sender == IDC_AUTODETECT) {
+        // The profile leaves these to the player.
+        SetupSettings before{};
+        std::memcpy(raw_bytes(&before), record_before.data(), SETTINGS_SIZE);
+        FUZZ_CHECK(settings.adapter == before.adapter);
+        FUZZ_CHECK(settings.speaker_config == before.speaker_config);
+        FUZZ_CHECK(settings.voice_chat == before.voice_chat);
+        session.texture_pair_clean = true;
+    }
     if (delivered && is_shared_option(sender)) session.shared_handler_ran = true;
     if (delivered && (sender == IDC_TEX_COMPRESSED || sender == IDC_TEX_TRUE_COLOR)) session.texture_pair_clean = true;
     check_open_dialog(session);

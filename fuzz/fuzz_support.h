@@ -47,10 +47,11 @@ int run_program(void (*dialog)(void* context), void* context, int failing_alloca
 struct SessionState {
     bool shared_handler_ran = false;  // speaker_config must be 0..4 from then on
     bool texture_pair_clean = false;  // compressed/true colour were not both on
+    int tag = -1;                     // the record's tag, carried through unchanged
 };
 
 // Everything that must hold while the dialog is open (between commands).
-void check_open_dialog(const SessionState& session);
+void check_open_dialog(SessionState& session);
 
 // Objects that live for one call only, and the registry handles.
 void check_no_transient_objects();
