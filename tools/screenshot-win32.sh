@@ -36,9 +36,14 @@ if [[ -d /usr/share/wine/fonts && ! -f "$WINEPREFIX/drive_c/windows/Fonts/marlet
     cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 fi
 wine reg delete 'HKLM\Software\Brannick\Velmora' /reg:32 /f >/dev/null 2>&1 || true
+# Every program of this prefix on one virtual desktop, so the helper finds
+# the dialog there and Wine draws the frames.
+wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1600x1200 /f >/dev/null 2>&1
+# The desktop is chosen when the prefix starts: let it stop first.
+wineserver -w
 
-desktop="explorer /desktop=velmora,1600x1200"
-wine $desktop "$setup" >/dev/null 2>&1 &
+wine "$setup" >/dev/null 2>&1 &
 program=$!
 trap 'wineserver -k 2>/dev/null || true' EXIT
 
@@ -51,7 +56,10 @@ capture() {  # name, then "left top width height"
     echo "$out/$name: ${width}x${height} at ${left},${top}"
 }
 
-capture screenshot-win32-folded.png "$(wine $desktop "$shot" wait | tr -d '\r')"
-capture screenshot-win32-unfolded.png "$(wine $desktop "$shot" toggle | tr -d '\r')"
-wine $desktop "$shot" close >/dev/null
-wait "$program" || true
+step() { timeout 180 wine "$shot" "$1" | tr -d '\r'; }
+folded="$(step wait)"
+[[ -n "$folded" ]] || { echo "no dialog" >&2; exit 1; }
+capture screenshot-win32-folded.png "$folded"
+capture screenshot-win32-unfolded.png "$(step toggle)"
+step close >/dev/null || true
+timeout 60 tail --pid="$program" -f /dev/null || true

@@ -352,7 +352,7 @@ protected:
 
 // ---------------------------------------------------------------- scenarios
 
-TEST_F(SetupExe, FirstStartOpensFoldedWithEveryCaption) {
+TEST_F(SetupExe, FirstStartShowsEveryCaptionAndClosingAsks) {
     Program p;
     START_READY(p);
     EXPECT_EQ(p.text(IDOK), "Save and exit");
