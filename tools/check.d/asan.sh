@@ -11,6 +11,10 @@ start=$SECONDS
 status=0
 
 if [[ ${1:-} != --on-display ]]; then
+    # A folder configured with another compiler cannot be reconfigured in place.
+    if [[ -f build/asan/CMakeCache.txt ]] && ! grep -q '^CMAKE_CXX_COMPILER:[A-Z]*=.*clang++' build/asan/CMakeCache.txt; then
+        rm -rf build/asan
+    fi
     cmake --preset asan >/dev/null || exit 1
     cmake --build --preset asan || exit 1
     echo "asan build: $((SECONDS - start)) s"
