@@ -51,10 +51,12 @@ case "${1:-}" in
         LLVM_PROFILE_FILE="$out/$t.profraw" "$out/$t" -runs=0 "fuzz/corpus/$t" >/dev/null 2>&1
         objects+=(-object "$out/$t")
     done
-    llvm-profdata merge -o "$out/corpus.profdata" "$out"/*.profraw || exit 1
-    llvm-cov report "${objects[@]:1}" -instr-profile="$out/corpus.profdata" setup/settings setup/app setup/probe \
+    profdata=$(command -v llvm-profdata || command -v llvm-profdata-14)
+    cov=$(command -v llvm-cov || command -v llvm-cov-14)
+    "$profdata" merge -o "$out/corpus.profdata" "$out"/*.profraw || exit 1
+    "$cov" report "${objects[@]:1}" -instr-profile="$out/corpus.profdata" setup/settings setup/app setup/probe \
         setup/dialog setup/platform/portable/registry_file.cpp
-    echo "Line by line: llvm-cov show ${objects[*]:1} -instr-profile=$out/corpus.profdata setup/"
+    echo "Line by line: $cov show ${objects[*]:1} -instr-profile=$out/corpus.profdata setup/"
     ;;
 *)
     seconds=${1:-600}

@@ -25,7 +25,7 @@ if [[ ${1:-} != --on-display ]]; then
 fi
 
 # The same sanitizer settings as the test preset, for the program runs below.
-ASAN_OPTIONS=$(python3 -c 'import json; p=[t for t in json.load(open("CMakePresets.json"))["testPresets"] if t["name"]=="asan"][0]; print(p["environment"]["ASAN_OPTIONS"])')
+ASAN_OPTIONS=$(sed -n 's/.*"ASAN_OPTIONS": "\([^"]*\)".*/\1/p' CMakePresets.json | head -1)
 export ASAN_OPTIONS
 export LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
