@@ -25,6 +25,13 @@ cleanup() {
 trap cleanup EXIT
 
 # A fresh configuration folder: nothing of the player's is read or written.
+# It holds a record as a player would have saved it on this screen (1600 x 1200,
+# 32 bits, full screen, 4x antialiasing), so the lists show a chosen mode; on a
+# first start the profile would ask for a size the virtual screen lacks.
+mkdir -p "$config/Brannick/Velmora"
+printf '\x0c\x00\x40\x06\x00\x00\xb0\x04\x00\x00\x20\x00\x00\x00\x00\x00\x00\x00\x04\x00\x00\x01\x01\x00\x00\x01\x01\x01\x00\x00\x00\x01\x01\x04\x00' \
+    >"$config/Brannick/Velmora/Orvex_setup"
+[[ $(stat -c %s "$config/Brannick/Velmora/Orvex_setup") == 35 ]]
 env -u QT_QPA_PLATFORM XDG_CONFIG_HOME="$config" "$program" &
 pid=$!
 window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Velmora$' | head -1)
