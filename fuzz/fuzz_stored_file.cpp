@@ -1,17 +1,24 @@
 // The record file of the portable build, whatever is found where it should
 // be: any content of any length, or a folder, a FIFO, a link to a device, a
-// file where the folder should be. The program runs through it as a player
-// starts it; a value is accepted exactly when it is a regular file of 35
-// bytes, Save and exit leaves exactly the record (and no temporary file), and
-// no file descriptor is left open.
+// file where the folder should be; and the file system failing any one call
+// (open, read, write, sync, close, rename) with any error, or writing short.
+// The program runs through it as a player starts it; a value is accepted
+// exactly when it is a regular file of 35 bytes that could be read, Save and
+// exit either reports success with exactly the record stored or leaves the old
+// value whole, never a mix and never a temporary file, and no file descriptor
+// is left open.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -23,6 +30,95 @@
 #include "settings/settings.h"
 
 namespace fs = std::filesystem;
+
+// ---------------------------------------------------------------- faults
+// The link wraps these calls (-Wl,--wrap=...): while a run is armed, the
+// n-th call of the chosen one fails the way the kernel would let it.
+extern "C" {
+ssize_t __real_write(int fd, const void* data, size_t size);
+ssize_t __real_read(int fd, void* data, size_t size);
+int __real_fsync(int fd);
+int __real_close(int fd);
+int __real_renameat(int from_dir, const char* from, int to_dir, const char* to);
+int __real_openat(int dir, const char* path, int flags, ...);
+}
+
+namespace {
+
+enum class Call { none, openat, read, write, fsync, close, renameat };
+
+struct Fault {
+    Call call = Call::none;
+    int nth = 1;          // which call of that kind fails
+    int error = EIO;
+    bool short_io = false;  // read/write: move fewer bytes instead of failing
+    bool armed = false;
+    int seen = 0;
+    bool fired = false;
+} fault;
+
+bool fires(Call call) {
+    if (!fault.armed || fault.call != call || fault.fired) return false;
+    if (++fault.seen != fault.nth) return false;
+    fault.fired = true;
+    return true;
+}
+
+}  // namespace
+
+extern "C" ssize_t __wrap_write(int fd, const void* data, size_t size) {
+    if (fires(Call::write)) {
+        if (fault.short_io && size > 1) return __real_write(fd, data, size / 2);
+        errno = fault.error;
+        return -1;
+    }
+    return __real_write(fd, data, size);
+}
+extern "C" ssize_t __wrap_read(int fd, void* data, size_t size) {
+    if (fires(Call::read)) {
+        if (fault.short_io && size > 1) return __real_read(fd, data, size / 2);
+        errno = fault.error;
+        return -1;
+    }
+    return __real_read(fd, data, size);
+}
+extern "C" int __wrap_fsync(int fd) {
+    if (fires(Call::fsync)) {
+        errno = fault.error;
+        return -1;
+    }
+    return __real_fsync(fd);
+}
+extern "C" int __wrap_close(int fd) {
+    // Linux releases the descriptor even when close reports an error.
+    const int result = __real_close(fd);
+    if (fires(Call::close)) {
+        errno = fault.error;
+        return -1;
+    }
+    return result;
+}
+extern "C" int __wrap_renameat(int from_dir, const char* from, int to_dir, const char* to) {
+    if (fires(Call::renameat)) {
+        errno = fault.error;
+        return -1;
+    }
+    return __real_renameat(from_dir, from, to_dir, to);
+}
+extern "C" int __wrap_openat(int dir, const char* path, int flags, ...) {
+    mode_t mode = 0;
+    if (flags & (O_CREAT | O_TMPFILE)) {
+        va_list args;
+        va_start(args, flags);
+        mode = static_cast<mode_t>(va_arg(args, int));
+        va_end(args);
+    }
+    if (fires(Call::openat)) {
+        errno = fault.error;
+        return -1;
+    }
+    return __real_openat(dir, path, flags, mode);
+}
 
 namespace {
 
@@ -71,29 +167,43 @@ void plant() {
     }
 }
 
+bool value_exists() {
+    struct stat st {};
+    return ::lstat(value_file.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 void dialog(void*) {
     FakeMachine& m = fake_machine();
-    const bool accepted = planted == Planted::file && content.size() == SETTINGS_SIZE;
-    FUZZ_CHECK(settings_loaded == accepted);
-    if (accepted) FUZZ_CHECK(settings_bytes() == content);
+    const bool acceptable = planted == Planted::file && content.size() == SETTINGS_SIZE;
+    if (fault.fired)
+        FUZZ_CHECK(!settings_loaded || acceptable);  // a failed read may reject, never half-accept
+    else
+        FUZZ_CHECK(settings_loaded == acceptable);
+    if (settings_loaded) FUZZ_CHECK(settings_bytes() == content);
 
     fake_init_dialog();
     FUZZ_CHECK(!m.dialog.ended);
     check_no_transient_objects();
 
     const std::vector<uint8_t> record = settings_bytes();
+    const bool existed = value_exists();
+    const std::vector<uint8_t> old_value = existed ? read_value() : std::vector<uint8_t>{};
     fake_command(IDOK, 0);
-    if (m.dialog.ended) {
-        // Stored: exactly the record, in a regular file, nothing left beside it.
-        struct stat st {};
-        FUZZ_CHECK(::lstat(value_file.c_str(), &st) == 0 && S_ISREG(st.st_mode));
-        FUZZ_CHECK(read_value() == record);
+    // Whatever happened, the value is the old one or the new one, whole, and
+    // no temporary file is left beside it.
+    if (fs::is_directory(key_folder))
         for (const auto& entry : fs::directory_iterator(key_folder))
             FUZZ_CHECK(entry.path().filename() == value_file.filename());
+    if (value_exists())
+        FUZZ_CHECK(read_value() == record || (existed && read_value() == old_value));
+    if (m.dialog.ended) {
+        // Reported as stored: exactly the record, in a regular file.
+        FUZZ_CHECK(value_exists());
+        FUZZ_CHECK(read_value() == record);
         return;
     }
-    // Not stored (the value cannot be replaced): the dialog stays open and
-    // says so; the player then leaves without saving.
+    // Not stored: the dialog stays open and says so; the player then leaves
+    // without saving.
     FUZZ_CHECK(settings_bytes() == record);
     m.dialog.box_answers.assign(1, IDYES);
     fake_command(IDCANCEL, 0);
@@ -122,6 +232,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     const uint8_t kind = in.ConsumeIntegral<uint8_t>();
     planted = kind < 0xC0 ? Planted::file : static_cast<Planted>(1 + kind % 7);
+    fault = Fault{};
+    const int call = in.ConsumeIntegralInRange<int>(0, 12);
+    if (call > 6) {
+        fault.call = static_cast<Call>(call - 6);
+        fault.nth = in.ConsumeIntegralInRange<int>(1, 3);
+        constexpr int kErrors[] = {EIO, ENOSPC, EDQUOT, EINTR, EACCES, EROFS, EFBIG, EINVAL};
+        fault.error = kErrors[in.ConsumeIntegralInRange<size_t>(0, std::size(kErrors) - 1)];
+        fault.short_io = in.ConsumeIntegralInRange<int>(0, 3) == 0;
+    }
     content = in.ConsumeRemainingBytes<uint8_t>();
 
     reset_fakes();
@@ -133,7 +252,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     plant();
 
     const size_t descriptors = open_descriptors();
+    fault.armed = true;
     run_program(dialog, nullptr);
+    fault.armed = false;
     FUZZ_CHECK(open_descriptors() == descriptors);
     return 0;
 }
