@@ -2,7 +2,10 @@
 // with the dialog in Qt, the display probe on SDL2 and the graphics driver,
 // and the record in a file.
 #include <QApplication>
+#include <QEvent>
 #include <QStyleFactory>
+#include <QTimer>
+#include <QWidget>
 #include <cstdio>
 #include <cstdlib>
 
@@ -15,6 +18,24 @@ bool set(const char* name) {
     const char* value = std::getenv(name);
     return value && *value;
 }
+
+// SETUP_EXIT_WHEN_SHOWN=1, for start-up measurements only: once a window is
+// shown (the dialog, initialised before it is shown), print "shown <title>"
+// and leave at once, saving nothing. Off by default.
+class ExitWhenShown final : public QObject {
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() == QEvent::Show && object->isWidgetType() && static_cast<QWidget*>(object)->isWindow()) {
+            const QByteArray title = static_cast<QWidget*>(object)->windowTitle().toUtf8();
+            QTimer::singleShot(0, [title] {
+                std::printf("shown %s\n", title.constData());
+                std::fflush(stdout);
+                std::_Exit(0);
+            });
+        }
+        return false;
+    }
+};
 
 }  // namespace
 
@@ -36,6 +57,9 @@ int main(int, char** argv) {
     // The layout is measured against this style; a desktop theme's wider
     // frames would crowd the captions.
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
+
+    ExitWhenShown exit_when_shown;
+    if (set("SETUP_EXIT_WHEN_SHOWN")) app.installEventFilter(&exit_when_shown);
 
     install_portable_platform();
     return setup_main(&qt_program_host);

@@ -1,0 +1,127 @@
+#!/bin/bash
+# Reproduces every figure of docs/performance.md in one run: start-up time and
+# peak memory to a ready dialog (native program with Qt offscreen, setup.exe
+# under Wine warm and cold) against trivial dialog programs on the same
+# toolkits, the display probe benchmarks, and the size of setup.exe.
+#
+#   tools/measure-performance.sh            # RUNS=7 launches of each program
+#
+# Build folders (configured with the presets' settings when missing):
+#   NATIVE_BUILD (build/native), WIN64_BUILD (build/windows-x64),
+#   WIN32_BUILD (build/windows-x86). The Wine prefix is $WIN64_BUILD/wineprefix;
+#   creating it is not measured.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+RUNS="${RUNS:-7}"
+NATIVE_BUILD="$(realpath -m "${NATIVE_BUILD:-build/native}")"
+WIN64_BUILD="$(realpath -m "${WIN64_BUILD:-build/windows-x64}")"
+WIN32_BUILD="$(realpath -m "${WIN32_BUILD:-build/windows-x86}")"
+export NATIVE_BUILD WIN64_BUILD WIN32_BUILD RUNS
+
+# Every figure is taken on the same virtual display.
+if [[ -z "${DISPLAY:-}" ]]; then
+    exec xvfb-run -a -s "-screen 0 1600x1200x24" "$0" "$@"
+fi
+
+echo "== build" >&2
+cmake -S . -B "$NATIVE_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSETUP_BENCH=ON >/dev/null
+ninja -C "$NATIVE_BUILD" -j2 setup floor_qt startup_probe probe_bench >&2
+cmake -S . -B "$WIN64_BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+ninja -C "$WIN64_BUILD" -j2 setup floor_win32 >&2
+cmake -S . -B "$WIN32_BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+    -DCMAKE_BUILD_TYPE=MinSizeRel -DSETUP_TESTS=OFF >/dev/null
+ninja -C "$WIN32_BUILD" -j2 setup floor_win32 >&2
+
+probe="$NATIVE_BUILD/bench/startup_probe"
+wine_run="$root/tools/wine-run.sh"
+prefix="$WIN64_BUILD/wineprefix"
+export WINEPREFIX="$prefix" WINEDEBUG=-all
+wineserver="$(command -v wineserver || echo /usr/lib/wine/wineserver)"
+samples="$(mktemp -d)"
+trap 'rm -rf "$samples"' EXIT
+
+echo "== machine"
+echo "- CPU: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores online, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "- memory: $(free -h | awk '/^Mem:/ {print $2}'), kernel $(uname -r)"
+echo "- $(g++ --version | head -1); $(x86_64-w64-mingw32-g++-posix --version | head -1)"
+echo "- $(wine --version); Qt $(qtpaths6 --qt-version 2>/dev/null || echo 6); $(Xvfb -version 2>&1 | grep -m1 -i 'x.org x server' || echo Xvfb)"
+echo "- native: RelWithDebInfo (-O2 -g); Windows: MinSizeRel (-Os), static runtime"
+
+# One launch: "<ms to ready> <peak RSS KiB>" appended to $samples/<name>.
+launch() {
+    local name="$1"
+    shift
+    SETUP_EXIT_WHEN_SHOWN=1 "$probe" --line -- "$@" >>"$samples/$name" 2>/dev/null
+}
+
+# Wine prefix and fonts ready before anything is timed.
+"$wine_run" --prefix "$prefix" cmd /c exit >/dev/null 2>&1 || true
+"$wineserver" -k 2>/dev/null || true
+"$wineserver" -w 2>/dev/null || true
+
+echo "== launches ($RUNS of each, interleaved)" >&2
+export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$samples}"
+for ((i = 0; i < RUNS; ++i)); do
+    launch native_setup "$NATIVE_BUILD/setup"
+    launch native_floor "$NATIVE_BUILD/bench/floor_qt"
+done
+unset QT_QPA_PLATFORM
+
+# Warm: a wineserver (and Wine's own services) already running.
+"$wineserver" -p
+"$wine_run" --prefix "$prefix" cmd /c exit >/dev/null 2>&1 || true
+for ((i = 0; i < RUNS; ++i)); do
+    launch wine_warm_setup "$wine_run" --prefix "$prefix" "$WIN64_BUILD/setup.exe"
+    launch wine_warm_floor "$wine_run" --prefix "$prefix" "$WIN64_BUILD/bench/floor_win32.exe"
+done
+"$wineserver" -k 2>/dev/null || true
+"$wineserver" -w 2>/dev/null || true
+
+# Cold: Wine started from nothing for each launch (prefix already made).
+for ((i = 0; i < RUNS; ++i)); do
+    for which in setup floor; do
+        exe="$WIN64_BUILD/setup.exe"
+        [[ $which == floor ]] && exe="$WIN64_BUILD/bench/floor_win32.exe"
+        launch "wine_cold_$which" "$wine_run" --prefix "$prefix" "$exe"
+        "$wineserver" -k 2>/dev/null || true
+        "$wineserver" -w 2>/dev/null || true
+    done
+done
+
+# median, min and max of one column of a sample file
+stats() {
+    sort -n -k"$2" "$1" | awk -v c="$2" -v d="$3" '
+        { v[NR] = $c }
+        END {
+            if (NR == 0) { print "(no sample) | | "; exit }
+            m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+            printf "%.*f | %.*f | %.*f (n=%d)\n", d, m / (c == 2 ? 1024 : 1), d, v[1] / (c == 2 ? 1024 : 1), d, v[NR] / (c == 2 ? 1024 : 1), NR
+        }'
+}
+
+echo "== start-up to a ready dialog (ms: median | min | max)"
+for name in native_setup native_floor wine_warm_setup wine_warm_floor wine_cold_setup wine_cold_floor; do
+    echo "$name | $(stats "$samples/$name" 1 0)"
+done
+echo "== peak RSS to a ready dialog (MiB: median | min | max)"
+for name in native_setup native_floor wine_warm_setup wine_warm_floor wine_cold_setup wine_cold_floor; do
+    echo "$name | $(stats "$samples/$name" 2 1)"
+done
+
+echo "== display probe benchmarks (RelWithDebInfo)"
+"$NATIVE_BUILD/bench/probe_bench" --benchmark_repetitions=10 --benchmark_report_aggregates_only=true \
+    --benchmark_format=console 2>/dev/null | grep -E '_(median|stddev|cv) '
+
+echo "== sizes (bytes, as built: MinSizeRel, linked with --gc-sections and -s)"
+for build in "$WIN64_BUILD" "$WIN32_BUILD"; do
+    for exe in "$build/setup.exe" "$build/bench/floor_win32.exe"; do
+        [[ -f "$exe" ]] && echo "$(stat -c %s "$exe") ${exe#"$root"/}"
+    done
+done
+for pair in "x86_64:$WIN64_BUILD" "i686:$WIN32_BUILD"; do
+    echo "-- sections of ${pair#*:}/setup.exe"
+    "${pair%%:*}-w64-mingw32-size" -A "${pair#*:}/setup.exe" | awk 'NR > 2 && $2 > 0 {print $1, $2}'
+done
+echo "-- resources: $(stat -c %s setup/res/logo.bmp) logo.bmp, $(stat -c %s setup/res/setup.ico) setup.ico"
