@@ -26,10 +26,10 @@ fi
 
 echo "== build" >&2
 cmake -S . -B "$NATIVE_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSETUP_BENCH=ON >/dev/null
-ninja -C "$NATIVE_BUILD" -j2 setup floor_qt startup_probe probe_bench >&2
+ninja -C "$NATIVE_BUILD" -j2 setup setup_startup_probe floor_qt startup_probe probe_bench >&2
 cmake -S . -B "$WIN64_BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-ninja -C "$WIN64_BUILD" -j2 setup floor_win32 >&2
+ninja -C "$WIN64_BUILD" -j2 setup setup_startup_probe floor_win32 >&2
 cmake -S . -B "$WIN32_BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
     -DCMAKE_BUILD_TYPE=MinSizeRel -DSETUP_TESTS=OFF >/dev/null
 ninja -C "$WIN32_BUILD" -j2 setup floor_win32 >&2
@@ -64,7 +64,7 @@ launch() {
 echo "== launches ($RUNS of each, interleaved)" >&2
 export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$samples}"
 for ((i = 0; i < RUNS; ++i)); do
-    launch native_setup "$NATIVE_BUILD/setup"
+    launch native_setup "$NATIVE_BUILD/bench/setup_startup_probe"
     launch native_floor "$NATIVE_BUILD/bench/floor_qt"
 done
 unset QT_QPA_PLATFORM
@@ -73,7 +73,7 @@ unset QT_QPA_PLATFORM
 "$wineserver" -p
 "$wine_run" --prefix "$prefix" cmd /c exit >/dev/null 2>&1 || true
 for ((i = 0; i < RUNS; ++i)); do
-    launch wine_warm_setup "$wine_run" --prefix "$prefix" "$WIN64_BUILD/setup.exe"
+    launch wine_warm_setup "$wine_run" --prefix "$prefix" "$WIN64_BUILD/bench/setup_startup_probe.exe"
     launch wine_warm_floor "$wine_run" --prefix "$prefix" "$WIN64_BUILD/bench/floor_win32.exe"
 done
 "$wineserver" -k 2>/dev/null || true
@@ -82,7 +82,7 @@ done
 # Cold: Wine started from nothing for each launch (prefix already made).
 for ((i = 0; i < RUNS; ++i)); do
     for which in setup floor; do
-        exe="$WIN64_BUILD/setup.exe"
+        exe="$WIN64_BUILD/bench/setup_startup_probe.exe"
         [[ $which == floor ]] && exe="$WIN64_BUILD/bench/floor_win32.exe"
         launch "wine_cold_$which" "$wine_run" --prefix "$prefix" "$exe"
         "$wineserver" -k 2>/dev/null || true

@@ -19,9 +19,11 @@ bool set(const char* name) {
     return value && *value;
 }
 
-// SETUP_EXIT_WHEN_SHOWN=1, for start-up measurements only: once a window is
-// shown (the dialog, initialised before it is shown), print "shown <title>"
-// and leave at once, saving nothing. Off by default.
+#ifdef SETUP_STARTUP_PROBE
+// Only in the start-up measurement build (setup_startup_probe), never in the
+// program: with SETUP_EXIT_WHEN_SHOWN=1, once a window is shown (the dialog,
+// initialised before it is shown), print "shown <title>" and leave at once,
+// saving nothing.
 class ExitWhenShown final : public QObject {
 protected:
     bool eventFilter(QObject* object, QEvent* event) override {
@@ -36,6 +38,7 @@ protected:
         return false;
     }
 };
+#endif
 
 }  // namespace
 
@@ -58,8 +61,10 @@ int main(int, char** argv) {
     // frames would crowd the captions.
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
 
+#ifdef SETUP_STARTUP_PROBE
     ExitWhenShown exit_when_shown;
     if (set("SETUP_EXIT_WHEN_SHOWN")) app.installEventFilter(&exit_when_shown);
+#endif
 
     install_portable_platform();
     return setup_main(&qt_program_host);

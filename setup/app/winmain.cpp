@@ -26,9 +26,11 @@ void init_common_controls() {
     if (init) init();
 }
 
-// SETUP_EXIT_WHEN_SHOWN=1, for start-up measurements only: once the dialog's
-// loop runs and has painted it (a timer comes after paints), print
-// "shown <title>" on stdout and leave, saving nothing. Off by default.
+#ifdef SETUP_STARTUP_PROBE
+// Only in the start-up measurement build (setup_startup_probe.exe), never in
+// the program: with SETUP_EXIT_WHEN_SHOWN=1, once the dialog's loop runs and
+// has painted it (a timer comes after paints), print "shown <title>" on
+// stdout and leave, saving nothing.
 void CALLBACK exit_when_shown(HWND, UINT, UINT_PTR, DWORD) {
     char line[128] = "shown ";
     GetWindowTextA(GetActiveWindow(), line + 6, static_cast<int>(sizeof line) - 8);
@@ -37,11 +39,14 @@ void CALLBACK exit_when_shown(HWND, UINT, UINT_PTR, DWORD) {
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line, static_cast<DWORD>(lstrlenA(line)), &written, nullptr);
     ExitProcess(0);
 }
+#endif
 
 intptr_t run_dialog() {
+#ifdef SETUP_STARTUP_PROBE
     char flag[8];
     const DWORD length = GetEnvironmentVariableA("SETUP_EXIT_WHEN_SHOWN", flag, sizeof flag);
     if (length > 0 && length < sizeof flag) SetTimer(nullptr, 0, 0, exit_when_shown);
+#endif
     return DialogBoxParamA(setup_instance, MAKEINTRESOURCEA(IDD_SETUP), nullptr, win32_setup_dialog_proc, 0);
 }
 
