@@ -14,6 +14,8 @@ if [[ -z "$prefix" ]]; then
     echo "wine-run.sh: no prefix given (--prefix DIR or SETUP_WINEPREFIX)" >&2
     exit 2
 fi
+# Wine takes only an absolute prefix.
+prefix="$(realpath -m "$prefix")"
 
 if [[ -z "${DISPLAY:-}" ]]; then
     exec xvfb-run -a -s "-screen 0 1600x1200x24" "$0" --prefix "$prefix" "$@"

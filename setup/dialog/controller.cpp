@@ -168,14 +168,7 @@ void exit_command() {
 }
 
 void init_dialog(HostWindow dialog) {
-    dialog_window = dialog;
-    adapter_control = platform.host->get_item(dialog, IDC_ADAPTER);
-    resolution_control = platform.host->get_item(dialog, IDC_RESOLUTION);
-    bit_depth_control = platform.host->get_item(dialog, IDC_BIT_DEPTH);
-    antialias_control = platform.host->get_item(dialog, IDC_ANTIALIAS);
-    driver_version_control = platform.host->get_item(dialog, IDC_DRIVER_VERSION);
-    vram_control = platform.host->get_item(dialog, IDC_VRAM);
-    refresh_control = platform.host->get_item(dialog, IDC_REFRESH);
+    cache_control_handles(dialog);
 
     toggle_expert_section();
     apply_captions(dialog);
@@ -244,6 +237,17 @@ void command(int32_t id, uint32_t code) {
 }
 
 }  // namespace
+
+void cache_control_handles(HostWindow dialog) {
+    dialog_window = dialog;
+    adapter_control = platform.host->get_item(dialog, IDC_ADAPTER);
+    resolution_control = platform.host->get_item(dialog, IDC_RESOLUTION);
+    bit_depth_control = platform.host->get_item(dialog, IDC_BIT_DEPTH);
+    antialias_control = platform.host->get_item(dialog, IDC_ANTIALIAS);
+    driver_version_control = platform.host->get_item(dialog, IDC_DRIVER_VERSION);
+    vram_control = platform.host->get_item(dialog, IDC_VRAM);
+    refresh_control = platform.host->get_item(dialog, IDC_REFRESH);
+}
 
 intptr_t setup_dialog_proc(HostWindow dialog, uint32_t message, uintptr_t wparam, intptr_t) {
     if (message == WM_INITDIALOG) {

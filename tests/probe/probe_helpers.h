@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/state.h"
+#include "dialog/controller.h"
 #include "fakes.h"
 #include "probe/mode_table.h"
 #include "res/resource.h"
@@ -14,14 +15,7 @@
 // The handles the dialog caches at initialisation, looked up in the fake host.
 inline void attach_probe_controls() {
     const HostWindow dlg = fake_dialog_handle();
-    dialog_window = dlg;
-    adapter_control = platform.host->get_item(dlg, IDC_ADAPTER);
-    resolution_control = platform.host->get_item(dlg, IDC_RESOLUTION);
-    bit_depth_control = platform.host->get_item(dlg, IDC_BIT_DEPTH);
-    antialias_control = platform.host->get_item(dlg, IDC_ANTIALIAS);
-    driver_version_control = platform.host->get_item(dlg, IDC_DRIVER_VERSION);
-    vram_control = platform.host->get_item(dlg, IDC_VRAM);
-    refresh_control = platform.host->get_item(dlg, IDC_REFRESH);
+    cache_control_handles(dlg);
 }
 
 // A fresh fake machine with the probe's controls attached.

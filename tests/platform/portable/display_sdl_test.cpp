@@ -21,6 +21,7 @@
 #endif
 
 #include "app/state.h"
+#include "dialog/controller.h"
 #include "fakes.h"
 #include "portable_backends.h"
 #include "probe/adapters.h"
@@ -456,13 +457,7 @@ struct CoreOnSdl : ::testing::Test {
         platform.d3d8 = &sdl_d3d8_api;
         platform.ddraw = &portable_ddraw_api;
         const HostWindow dialog = fake_dialog_handle();
-        adapter_control = platform.host->get_item(dialog, IDC_ADAPTER);
-        resolution_control = platform.host->get_item(dialog, IDC_RESOLUTION);
-        bit_depth_control = platform.host->get_item(dialog, IDC_BIT_DEPTH);
-        antialias_control = platform.host->get_item(dialog, IDC_ANTIALIAS);
-        driver_version_control = platform.host->get_item(dialog, IDC_DRIVER_VERSION);
-        vram_control = platform.host->get_item(dialog, IDC_VRAM);
-        refresh_control = platform.host->get_item(dialog, IDC_REFRESH);
+        cache_control_handles(dialog);
     }
     void TearDown() override {
         if (d3d) platform.d3d8->release(d3d);

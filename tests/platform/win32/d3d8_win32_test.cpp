@@ -18,6 +18,7 @@
 
 #include "app/state.h"
 #include "child_process.h"
+#include "dialog/controller.h"
 #include "fakes.h"
 #include "probe/adapters.h"
 #include "probe/mode_table.h"
@@ -354,14 +355,7 @@ protected:
         objects_created = objects_destroyed = 0;
         platform.d3d8 = &counting_d3d8_api;
         HostWindow dialog = fake_dialog_handle();
-        dialog_window = dialog;
-        adapter_control = platform.host->get_item(dialog, IDC_ADAPTER);
-        resolution_control = platform.host->get_item(dialog, IDC_RESOLUTION);
-        bit_depth_control = platform.host->get_item(dialog, IDC_BIT_DEPTH);
-        antialias_control = platform.host->get_item(dialog, IDC_ANTIALIAS);
-        driver_version_control = platform.host->get_item(dialog, IDC_DRIVER_VERSION);
-        vram_control = platform.host->get_item(dialog, IDC_VRAM);
-        refresh_control = platform.host->get_item(dialog, IDC_REFRESH);
+        cache_control_handles(dialog);
         ASSERT_NE(adapter_control, nullptr);
         ASSERT_NE(resolution_control, nullptr);
     }
