@@ -37,23 +37,34 @@ PY
 }
 
 # ---------------------------------------------------------------- clang-tidy
-tidy_log=$(mktemp)
-trap 'rm -f "$tidy_log"' EXIT
-
-# Runs clang-tidy over files of one compile database; prints and fails on
-# any finding or any file it could not analyse.
+# Runs clang-tidy over files of one compile database, $jobs at a time; prints
+# and fails on any finding or any file it could not analyse.
 tidy() {  # build folder, extra arguments..., -- files...
-    local db=$1 args=() files=()
+    local db=$1 args=() files=() logs f log running=0 rc=0
     shift
     while (($#)) && [[ $1 != -- ]]; do args+=("$1"); shift; done
     shift
     files=("$@")
     ((${#files[@]})) || return 0
-    if ! run-clang-tidy -quiet -j "$jobs" -p "$db" "${args[@]}" "${files[@]/#/$PWD/}" >"$tidy_log" 2>&1 ||
-        grep -qE '(warning|error):' "$tidy_log"; then
-        grep -vE '^(clang-tidy|[0-9]+ warnings? (and [0-9]+ errors? )?generated|Suppressed|Use -header-filter|Running clang-tidy|Enabled checks)' "$tidy_log"
-        return 1
-    fi
+    logs=$(mktemp -d)
+    for f in "${files[@]}"; do
+        log="$logs/${f//\//_}.log"
+        (clang-tidy --quiet --use-color=false -p "$db" "${args[@]}" "$PWD/$f" >"$log" 2>&1 ||
+            echo "clang-tidy failed on $f" >>"$log") &
+        if ((++running >= jobs)); then
+            wait -n
+            running=$((running - 1))
+        fi
+    done
+    wait
+    for log in "$logs"/*.log; do
+        if grep -qE '(warning|error):|^clang-tidy failed' "$log"; then
+            grep -vE '^[0-9]+ warnings? (and [0-9]+ errors? )?generated|^Suppressed|^Use -header-filter' "$log"
+            rc=1
+        fi
+    done
+    rm -rf "$logs"
+    return $rc
 }
 
 echo "--- clang-tidy (native)"
@@ -72,7 +83,7 @@ if command -v x86_64-w64-mingw32-g++ >/dev/null; then
     ensure_compile_commands windows-x64 build/windows-x64 || status=1
     # clang finds the mingw C headers by itself; the C++ library headers it is told.
     extra=()
-    while read -r dir; do extra+=("-extra-arg-before=-isystem$dir"); done < <(
+    while read -r dir; do extra+=("--extra-arg-before=-isystem$dir"); done < <(
         echo | x86_64-w64-mingw32-g++ -std=c++20 -E -x c++ - -v 2>&1 |
             sed -n '/#include <...> search starts here/,/End of search list/p' | grep '^ /.*/c++' | sed 's/^ //')
     mapfile -t win_files < <(own_sources build/windows-x64 '^setup/(platform/win32|app/winmain).*\.cpp$')
