@@ -4,11 +4,11 @@
 # then gives each target a short bounded run. New inputs go to
 # build/fuzz/work/<target> (kept between runs, never into the tree); a crash
 # or a broken invariant leaves its input in build/fuzz/artifacts/ and fails.
-#   SETUP_FUZZ_SECONDS=<n>  seconds per target (default 20)
+#   SETUP_FUZZ_SECONDS=<n>  seconds per target (default 15)
 set -uo pipefail
 cd "$(dirname "$(realpath "$0")")/../.."
 start=$SECONDS
-seconds=${SETUP_FUZZ_SECONDS:-20}
+seconds=${SETUP_FUZZ_SECONDS:-15}
 targets=(fuzz_stored_value fuzz_stored_file fuzz_hardware fuzz_player)
 status=0
 
