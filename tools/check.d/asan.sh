@@ -49,7 +49,7 @@ program_leak_run() {
     if [[ -z $window ]]; then
         echo "FAIL ($label): no dialog window"; cat "$log"; kill "$pid" 2>/dev/null; rm -f "$log"; return 1
     fi
-    xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+    timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
     sleep 0.3
     xdotool key "$key"
     for i in $(seq 300); do
@@ -58,7 +58,7 @@ program_leak_run() {
         if ((i % 20 == 0)); then
             box=$(xdotool search --onlyvisible --name '^WARNING\.\.\.$' 2>/dev/null | head -1)
             if [[ -n $box ]]; then
-                xdotool windowfocus --sync "$box" 2>/dev/null || xdotool windowfocus "$box"
+                timeout 10 xdotool windowfocus --sync "$box" 2>/dev/null || xdotool windowfocus "$box"
                 xdotool key Return
             fi
         fi
