@@ -216,14 +216,21 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // A private configuration folder, in memory when the machine has one
     // (every save syncs the file and its folder).
     const fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+    // A run that crashed (the point of fuzzing) never cleaned up after itself.
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator(base, ignored)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("setup-fuzz-", 0) == 0 && !fs::exists("/proc/" + name.substr(11)))
+            fs::remove_all(entry.path(), ignored);
+    }
     config_root = base / ("setup-fuzz-" + std::to_string(::getpid()));
     fs::create_directories(config_root);
     key_folder = config_root / "Brannick" / "Velmora";
     value_file = key_folder / "Orvex_setup";
     ::setenv("XDG_CONFIG_HOME", config_root.c_str(), 1);
     std::atexit([] {
-        std::error_code ignored;
-        fs::remove_all(config_root, ignored);
+        std::error_code error;
+        fs::remove_all(config_root, error);
     });
     return 0;
 }
