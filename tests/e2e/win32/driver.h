@@ -115,6 +115,10 @@ inline LRESULT send(HWND w, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) 
     return static_cast<LRESULT>(result);
 }
 
+// Its own visible style: IsWindowVisible also asks the desktop window, which
+// is not visible from another desktop.
+inline bool shown(HWND w) { return (GetWindowLongA(w, GWL_STYLE) & WS_VISIBLE) != 0; }
+
 struct Search {
     DWORD pid;
     const char* caption;
@@ -125,17 +129,27 @@ inline BOOL CALLBACK match_window(HWND w, LPARAM param) {
     auto* search = reinterpret_cast<Search*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(w, &pid);
-    if (pid == search->pid && IsWindowVisible(w) && class_of(w) == "#32770" && caption_of(w) == search->caption) {
+    if (pid == search->pid && shown(w) && class_of(w) == "#32770" && caption_of(w) == search->caption) {
         search->found = w;
         return FALSE;
     }
     return TRUE;
 }
 
+inline BOOL CALLBACK search_desktop(LPSTR name, LPARAM param) {
+    HDESK desktop = OpenDesktopA(name, 0, FALSE, DESKTOP_READOBJECTS | DESKTOP_ENUMERATE);
+    if (!desktop) return TRUE;
+    EnumDesktopWindows(desktop, match_window, param);
+    CloseDesktop(desktop);
+    return reinterpret_cast<Search*>(param)->found == nullptr;
+}
+
 // A visible dialog-class window of the process with that caption, or null.
+// The program may run on a desktop of its own (a Wine virtual desktop).
 inline HWND window_of(DWORD pid, const char* caption) {
     Search search{pid, caption, nullptr};
     EnumWindows(match_window, reinterpret_cast<LPARAM>(&search));
+    if (!search.found) EnumDesktopsA(GetProcessWindowStation(), search_desktop, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -163,6 +177,8 @@ struct Program {
     HWND dialog = nullptr;
     HWND error_box = nullptr;
     bool started = false;
+    // The desktop to start on; null: the driver's own.
+    char* desktop = nullptr;
 
     Program() = default;
     Program(const Program&) = delete;
@@ -171,6 +187,7 @@ struct Program {
     bool start() {
         STARTUPINFOA si{};
         si.cb = sizeof si;
+        si.lpDesktop = desktop;
         std::string command = "\"" + setup_exe + "\"";
         std::vector<char> line(command.begin(), command.end());
         line.push_back('\0');
@@ -216,7 +233,7 @@ struct Program {
     bool wait_gone(HWND window, DWORD timeout_ms = STEP_TIMEOUT_MS) {
         const DWORD start_tick = GetTickCount();
         while (GetTickCount() - start_tick < timeout_ms) {
-            if (!IsWindow(window) || !IsWindowVisible(window)) return true;
+            if (!IsWindow(window) || !shown(window)) return true;
             Sleep(50);
         }
         return false;
