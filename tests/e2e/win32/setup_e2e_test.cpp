@@ -150,6 +150,9 @@ TEST_F(SetupExe, ExitWithChangesAsksNoKeepsTheDialogYesDiscards) {
     EXPECT_EQ(hex(stored_value()), hex(consistent)) << "Exit writes nothing";
 }
 
+// A named procedure: a lambda has no stdcall conversion on 32-bit builds.
+INT_PTR CALLBACK no_dialog_proc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
 // The full height of the template in this process, frame included: the same
 // template from setup.exe, created hidden.
 int template_window_height() {
@@ -165,7 +168,7 @@ int template_window_height() {
         style &= ~uint32_t{WS_VISIBLE};
         std::memcpy(copy.data() + 12, &style, 4);
         HWND d = CreateDialogIndirectParamA(module, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), nullptr,
-                                            [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+                                            no_dialog_proc, 0);
         if (d) {
             RECT r;
             GetWindowRect(d, &r);
