@@ -1,7 +1,6 @@
 #include "dialog/autodetect.h"
 
 #include "app/state.h"
-#include "platform/winapi_values.h"
 #include "probe/mode_table.h"
 #include "settings/settings.h"
 
@@ -67,24 +66,4 @@ void apply_autodetect_profile(int32_t memory_mb) {
     settings.option_1011 = t.option_1011;
 }
 
-const ModeEntry* mode_entry_of(intptr_t data) {
-    // Only an address inside the table is ever turned back into an entry.
-    const auto base = reinterpret_cast<uintptr_t>(&mode_table[0]);
-    const auto address = static_cast<uintptr_t>(data);
-    if (data == 0 || data == CB_ERR || address < base) return nullptr;
-    const uintptr_t offset = address - base;
-    if (offset % sizeof(ModeEntry) != 0 || offset / sizeof(ModeEntry) >= MODE_TABLE_SIZE) return nullptr;
-    return &mode_table[offset / sizeof(ModeEntry)];
-}
-
-bool resolution_listed(int32_t width, int32_t height) {
-    if (!resolution_control) return false;
-    const int32_t count = platform.host->list_count(resolution_control);
-    for (int32_t i = 0; i < count; ++i) {
-        const ModeEntry* entry = mode_entry_of(platform.host->list_get_data(resolution_control, i));
-        if (!entry) continue;
-        if (entry->width == static_cast<uint32_t>(width) && entry->height == static_cast<uint32_t>(height))
-            return true;
-    }
-    return false;
-}
+bool resolution_listed(int32_t width, int32_t height) { return listed_mode_entry(width, height) != nullptr; }

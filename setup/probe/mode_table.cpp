@@ -132,3 +132,26 @@ void fill_resolution_list(int32_t count) {
         if (entry.width == want_width && entry.height == want_height) host->list_set_selection(resolution_control, pos);
     }
 }
+
+const ModeEntry* mode_entry_of(intptr_t data) {
+    // Item data are only ever turned back into an entry when they are the
+    // address of one inside the table.
+    const auto base = reinterpret_cast<uintptr_t>(&mode_table[0]);
+    const auto address = static_cast<uintptr_t>(data);
+    if (address < base) return nullptr;
+    const uintptr_t offset = address - base;
+    if (offset % sizeof(ModeEntry) != 0 || offset / sizeof(ModeEntry) >= MODE_TABLE_SIZE) return nullptr;
+    return &mode_table[offset / sizeof(ModeEntry)];
+}
+
+const ModeEntry* listed_mode_entry(int32_t width, int32_t height) {
+    if (resolution_control == nullptr) return nullptr;
+    const auto want_width = static_cast<uint32_t>(width);
+    const auto want_height = static_cast<uint32_t>(height);
+    const int32_t items = platform.host->list_count(resolution_control);
+    for (int32_t pos = 0; pos < items; ++pos) {
+        const ModeEntry* entry = mode_entry_of(platform.host->list_get_data(resolution_control, pos));
+        if (entry != nullptr && entry->width == want_width && entry->height == want_height) return entry;
+    }
+    return nullptr;
+}

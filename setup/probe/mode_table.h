@@ -26,6 +26,13 @@ extern ModeTable mode_table;
 // Rebuilds mode_table from the current adapter's modes; returns the count (0 to 256).
 int32_t build_mode_table();
 
+// The entry an item of the resolution list carries, or null for data that is
+// not the address of an entry within the table (0, CB_ERR, anything else).
+const ModeEntry* mode_entry_of(intptr_t data);
+
+// The entry of that size among those the resolution list's items point at, or null.
+const ModeEntry* listed_mode_entry(int32_t width, int32_t height);
+
 // Empties and refills the resolution list from the first `count` entries and
 // selects the record's size.
 void fill_resolution_list(int32_t count);

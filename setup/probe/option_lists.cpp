@@ -38,33 +38,9 @@ int32_t append_item(HostWindow list, const char* text, intptr_t data) {
     return pos;
 }
 
-// Item data of the resolution list are addresses of mode_table entries; only
-// such an address is ever turned back into an entry.
-const ModeEntry* entry_from_data(intptr_t data) {
-    const auto base = reinterpret_cast<uintptr_t>(&mode_table[0]);
-    const auto address = static_cast<uintptr_t>(data);
-    if (address < base) return nullptr;
-    const uintptr_t offset = address - base;
-    if (offset % sizeof(ModeEntry) != 0 || offset / sizeof(ModeEntry) >= MODE_TABLE_SIZE) return nullptr;
-    return &mode_table[offset / sizeof(ModeEntry)];
-}
-
 const ModeEntry* entry_at(int32_t position) {
     if (resolution_control == nullptr) return nullptr;
-    return entry_from_data(platform.host->list_get_data(resolution_control, position));
-}
-
-// The entry of the record's size among those the resolution list points at.
-const ModeEntry* entry_of_record_size() {
-    if (resolution_control == nullptr) return nullptr;
-    const auto want_width = static_cast<uint32_t>(static_cast<int32_t>(settings.width));
-    const auto want_height = static_cast<uint32_t>(static_cast<int32_t>(settings.height));
-    const int32_t items = platform.host->list_count(resolution_control);
-    for (int32_t pos = 0; pos < items; ++pos) {
-        const ModeEntry* entry = entry_at(pos);
-        if (entry != nullptr && entry->width == want_width && entry->height == want_height) return entry;
-    }
-    return nullptr;
+    return mode_entry_of(platform.host->list_get_data(resolution_control, position));
 }
 
 }  // namespace
@@ -114,7 +90,7 @@ bool build_depth_and_aa_lists(int32_t position) {
         append_item(antialias_control, load_text(IDS_ANTIALIAS_OFF), 0);
     }
 
-    const ModeEntry* entry = position == -1 ? entry_of_record_size() : entry_at(position);
+    const ModeEntry* entry = position == -1 ? listed_mode_entry(settings.width, settings.height) : entry_at(position);
     if (entry == nullptr) return false;
 
     const uint32_t caps = entry->caps;

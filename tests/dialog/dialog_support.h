@@ -11,10 +11,6 @@
 
 namespace dialog_test {
 
-inline std::vector<uint8_t> bytes_of(const SetupSettings& s) {
-    return std::vector<uint8_t>(raw_bytes(&s), raw_bytes(&s) + SETTINGS_SIZE);
-}
-
 inline void add_modes(FakeAdapter& a, uint32_t w, uint32_t h, uint32_t format, std::vector<uint32_t> rates) {
     for (uint32_t r : rates) a.modes.push_back(mode(w, h, format, r));
 }

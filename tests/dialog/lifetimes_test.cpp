@@ -23,7 +23,6 @@
 
 namespace {
 
-using dialog_test::bytes_of;
 using dialog_test::standard_adapter;
 using dialog_test::standard_machine;
 using dialog_test::stored_record;

@@ -357,10 +357,11 @@ std::string fake_selected_text(int32_t id) {
     return c->items[static_cast<size_t>(c->selection)].text;
 }
 
-std::vector<uint8_t> settings_bytes() {
-    const uint8_t* p = raw_bytes(&settings);
-    return std::vector<uint8_t>(p, p + SETTINGS_SIZE);
+std::vector<uint8_t> bytes_of(const SetupSettings& record) {
+    return std::vector<uint8_t>(raw_bytes(&record), raw_bytes(&record) + SETTINGS_SIZE);
 }
+
+std::vector<uint8_t> settings_bytes() { return bytes_of(settings); }
 
 std::vector<uint8_t> stored_bytes() {
     auto k = machine.registry.keys.find(SETTINGS_SUBKEY);

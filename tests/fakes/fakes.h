@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/seams.h"
+#include "settings/settings.h"
 
 // ---------------------------------------------------------------- registry
 struct FakeRegValue {
@@ -155,6 +156,7 @@ void fake_init_dialog();                           // WM_INITDIALOG
 DisplayMode mode(uint32_t w, uint32_t h, uint32_t format, uint32_t rate = 60);
 std::vector<std::string> fake_list_texts(int32_t id);
 std::string fake_selected_text(int32_t id);  // "" when none
+std::vector<uint8_t> bytes_of(const SetupSettings& record);  // a record's 35 bytes
 std::vector<uint8_t> settings_bytes();       // the process-wide record
 std::vector<uint8_t> stored_bytes();         // the fake registry's value, empty when absent
 void store_bytes(const std::vector<uint8_t>& bytes, uint32_t type = REG_TYPE_BINARY);

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "fakes.h"
 #include "settings/settings.h"
 
 namespace {
@@ -10,10 +11,6 @@ namespace {
 const std::vector<uint8_t> kDefaultBytes = {0x0C, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x20, 0x00,
                                             0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00,
                                             0x00, 0x01, 0x01, 0x01, 0x00, 0x00, 0x00, 0x01, 0x01, 0x04, 0x00};
-
-std::vector<uint8_t> bytes_of(const SetupSettings& s) {
-    return std::vector<uint8_t>(raw_bytes(&s), raw_bytes(&s) + SETTINGS_SIZE);
-}
 
 TEST(Record, DefaultsAreTheReferenceBytes) {
     EXPECT_EQ(bytes_of(default_settings()), kDefaultBytes);

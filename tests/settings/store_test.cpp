@@ -9,10 +9,6 @@
 
 namespace {
 
-std::vector<uint8_t> bytes_of(const SetupSettings& s) {
-    return std::vector<uint8_t>(raw_bytes(&s), raw_bytes(&s) + SETTINGS_SIZE);
-}
-
 const std::vector<uint8_t> kDefaults = bytes_of(default_settings());
 
 // Distinct from the defaults at every offset, with a tag other than 12.

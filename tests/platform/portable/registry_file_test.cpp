@@ -32,10 +32,6 @@ namespace {
 
 constexpr long MORE_DATA = 234;
 
-std::vector<uint8_t> bytes_of(const SetupSettings& s) {
-    return std::vector<uint8_t>(raw_bytes(&s), raw_bytes(&s) + SETTINGS_SIZE);
-}
-
 const std::vector<uint8_t> kDefaults = bytes_of(default_settings());
 
 std::vector<uint8_t> pattern(size_t size, uint8_t seed = 0x41) {

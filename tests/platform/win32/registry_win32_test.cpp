@@ -20,10 +20,6 @@ namespace {
 constexpr const char* kSubkey = "Software\\Brannick\\Velmora";
 constexpr const char* kValue = "Orvex_setup";
 
-std::vector<uint8_t> bytes_of(const SetupSettings& s) {
-    return std::vector<uint8_t>(raw_bytes(&s), raw_bytes(&s) + SETTINGS_SIZE);
-}
-
 const std::vector<uint8_t> kDefaults = bytes_of(default_settings());
 
 // Printable, so it survives string types too; differs from the defaults everywhere.
