@@ -1,36 +1,43 @@
 #!/bin/bash
-# Installs the Debian packages the build and the tests need, when missing.
-# Sourced by tools/run.sh and tools/check.sh.
+# Installs the Debian packages that are missing. Sourced by tools/run.sh
+# (RUN_PACKAGES: building and running the native program) and tools/check.sh
+# (RUN_PACKAGES and TEST_PACKAGES: every build and every test).
 set -euo pipefail
 
-SETUP_PACKAGES=(
-    # toolchains and build
-    cmake ninja-build g++ pkg-config clang clang-tidy cppcheck libclang-rt-14-dev
-    # tests and benchmarks
-    googletest libgtest-dev libbenchmark-dev valgrind
-    # native program: Qt host, SDL2 probe, graphics drivers
-    qt6-base-dev libsdl2-dev libvulkan-dev libegl-dev libgl-dev libdrm-dev
-    mesa-vulkan-drivers libegl-mesa0 libgl1-mesa-dri fonts-dejavu-core fonts-liberation
-    # Windows program: cross compilers and Wine
-    mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-    wine wine64
-    # a display for tests, screenshots and driving windows
-    xvfb xauth x11-utils x11-xserver-utils xdotool imagemagick
+RUN_PACKAGES=(
+    cmake ninja-build g++ pkg-config
+    # the Qt host, the SDL2 probe and the graphics driver it asks
+    qt6-base-dev libsdl2-dev libegl-dev libgl-dev libvulkan-dev libdrm-dev
+    libegl-mesa0 libgl1-mesa-dri fonts-liberation
 )
 
-setup_missing_packages() {
-    local missing=()
-    local p
-    for p in "${SETUP_PACKAGES[@]}"; do
+TEST_PACKAGES=(
+    # tests, benchmarks, sanitizers (llvm: the symbolizer LeakSanitizer's
+    # suppressions need), fuzzing and static analysis
+    googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev llvm clang-tidy cppcheck valgrind python3
+    # Windows programs: cross compilers and Wine, 64- and 32-bit
+    mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+    wine wine64 wine32:i386
+    # a virtual display, real input, screenshots, the installed desktop entry
+    xvfb xauth x11-utils x11-xserver-utils xdotool libxtst-dev imagemagick fonts-dejavu-core
+    mesa-vulkan-drivers desktop-file-utils
+)
+
+# install_missing_packages <package>...
+install_missing_packages() {
+    local missing=() p sudo=()
+    for p in "$@"; do
         if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
             missing+=("$p")
         fi
     done
-    if ((${#missing[@]})); then
-        echo "Installing missing packages: ${missing[*]}"
-        local sudo=()
-        if [[ $(id -u) -ne 0 ]]; then sudo=(sudo); fi
-        "${sudo[@]}" apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    ((${#missing[@]})) || return 0
+    echo "Installing missing packages: ${missing[*]}"
+    if [[ $(id -u) -ne 0 ]]; then sudo=(sudo); fi
+    # 32-bit Wine comes from the i386 architecture.
+    if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        "${sudo[@]}" dpkg --add-architecture i386
     fi
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }

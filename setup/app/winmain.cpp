@@ -52,17 +52,21 @@ intptr_t run_dialog() {
 
 void com_uninitialize() { CoUninitialize(); }
 
-const ProgramHost win32_program_host = {allocate, release_memory, com_initialize,
-                                        init_common_controls, run_dialog, com_uninitialize};
+const ProgramHost win32_program_host = {.allocate = allocate,
+                                        .release_memory = release_memory,
+                                        .com_initialize = com_initialize,
+                                        .init_common_controls = init_common_controls,
+                                        .run_dialog = run_dialog,
+                                        .com_uninitialize = com_uninitialize};
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    platform.registry = &win32_registry_api;
-    platform.d3d8 = &win32_d3d8_api;
-    platform.ddraw = &win32_ddraw_api;
-    platform.voice = &win32_voice_api;
-    platform.host = &win32_dialog_host_api;
+    platform = Platform{.registry = &win32_registry_api,
+                        .d3d8 = &win32_d3d8_api,
+                        .ddraw = &win32_ddraw_api,
+                        .voice = &win32_voice_api,
+                        .host = &win32_dialog_host_api};
     setup_instance = instance;
     return setup_main(&win32_program_host);
 }

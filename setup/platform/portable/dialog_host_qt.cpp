@@ -679,13 +679,24 @@ void host_set_window_pos(HostWindow window, int32_t x, int32_t y, int32_t width,
 
 }  // namespace
 
-const DialogHostApi qt_dialog_host_api = {
-    host_get_item,          host_get_check,        host_set_check,       host_enable,
-    host_set_text,          host_list_reset,       host_list_append,     host_list_add_sorted,
-    host_list_count,        host_list_set_data,    host_list_get_data,   host_list_get_selection,
-    host_list_set_selection, host_load_string,     host_message_box,     host_end_dialog,
-    host_get_window_rect,   host_set_window_pos,
-};
+const DialogHostApi qt_dialog_host_api = {.get_item = host_get_item,
+                                          .get_check = host_get_check,
+                                          .set_check = host_set_check,
+                                          .enable = host_enable,
+                                          .set_text = host_set_text,
+                                          .list_reset = host_list_reset,
+                                          .list_append = host_list_append,
+                                          .list_add_sorted = host_list_add_sorted,
+                                          .list_count = host_list_count,
+                                          .list_set_data = host_list_set_data,
+                                          .list_get_data = host_list_get_data,
+                                          .list_get_selection = host_list_get_selection,
+                                          .list_set_selection = host_list_set_selection,
+                                          .load_string = host_load_string,
+                                          .message_box = host_message_box,
+                                          .end_dialog = host_end_dialog,
+                                          .get_window_rect = host_get_window_rect,
+                                          .set_window_pos = host_set_window_pos};
 
 QFont qt_dialog_font() {
     QFont font(QString::fromLatin1(QT_DIALOG_FONT_FAMILY));
@@ -752,9 +763,17 @@ void nothing() {}
 
 }  // namespace
 
-const ProgramHost qt_program_host = {allocate, release_memory, nothing, nothing, qt_run_dialog, nothing};
+const ProgramHost qt_program_host = {.allocate = allocate,
+                                     .release_memory = release_memory,
+                                     .com_initialize = nothing,
+                                     .init_common_controls = nothing,
+                                     .run_dialog = qt_run_dialog,
+                                     .com_uninitialize = nothing};
 
 void install_portable_platform() {
-    platform = Platform{&file_registry_api, &sdl_d3d8_api, &portable_ddraw_api, &portable_voice_api,
-                        &qt_dialog_host_api};
+    platform = Platform{.registry = &file_registry_api,
+                        .d3d8 = &sdl_d3d8_api,
+                        .ddraw = &portable_ddraw_api,
+                        .voice = &portable_voice_api,
+                        .host = &qt_dialog_host_api};
 }

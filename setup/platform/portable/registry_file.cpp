@@ -265,5 +265,8 @@ long file_close_key(RegKey* key) {
 
 }  // namespace
 
-const RegistryApi file_registry_api = {file_open_key, file_query_value, file_create_key, file_set_value,
-                                       file_close_key};
+const RegistryApi file_registry_api = {.open_key = file_open_key,
+                                       .query_value = file_query_value,
+                                       .create_key = file_create_key,
+                                       .set_value = file_set_value,
+                                       .close_key = file_close_key};

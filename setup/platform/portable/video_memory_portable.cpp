@@ -50,4 +50,6 @@ uint32_t release(DDrawObject* ddraw) {
 
 }  // namespace
 
-const DirectDrawApi portable_ddraw_api = {create, get_available_vid_mem, release};
+const DirectDrawApi portable_ddraw_api = {.create = create,
+                                          .get_available_vid_mem = get_available_vid_mem,
+                                          .release = release};

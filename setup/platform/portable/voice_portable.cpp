@@ -136,4 +136,4 @@ int voice_device_count(bool capture) {
 
 bool voice_wizard_open() { return wizard_open; }
 
-const VoiceTestApi portable_voice_api = {create, check_audio_setup, release};
+const VoiceTestApi portable_voice_api = {.create = create, .check_audio_setup = check_audio_setup, .release = release};

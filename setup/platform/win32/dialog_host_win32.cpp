@@ -91,9 +91,21 @@ INT_PTR CALLBACK win32_setup_dialog_proc(HWND dialog, UINT message, WPARAM wpara
     return setup_dialog_proc(dialog, message, wparam, lparam);
 }
 
-const DialogHostApi win32_dialog_host_api = {
-    get_item,          get_check,          set_check,     enable,        set_text,
-    list_reset,        list_append,        list_add_sorted, list_count,  list_set_data,
-    list_get_data,     list_get_selection, list_set_selection, load_string, message_box,
-    end_dialog,        get_window_rect,    set_window_pos,
-};
+const DialogHostApi win32_dialog_host_api = {.get_item = get_item,
+                                             .get_check = get_check,
+                                             .set_check = set_check,
+                                             .enable = enable,
+                                             .set_text = set_text,
+                                             .list_reset = list_reset,
+                                             .list_append = list_append,
+                                             .list_add_sorted = list_add_sorted,
+                                             .list_count = list_count,
+                                             .list_set_data = list_set_data,
+                                             .list_get_data = list_get_data,
+                                             .list_get_selection = list_get_selection,
+                                             .list_set_selection = list_set_selection,
+                                             .load_string = load_string,
+                                             .message_box = message_box,
+                                             .end_dialog = end_dialog,
+                                             .get_window_rect = get_window_rect,
+                                             .set_window_pos = set_window_pos};

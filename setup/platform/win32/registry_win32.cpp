@@ -53,4 +53,8 @@ long reg_close(RegKey* key) { return RegCloseKey(to_hkey(key)); }
 
 }  // namespace
 
-const RegistryApi win32_registry_api = {reg_open, reg_query, reg_create, reg_set, reg_close};
+const RegistryApi win32_registry_api = {.open_key = reg_open,
+                                        .query_value = reg_query,
+                                        .create_key = reg_create,
+                                        .set_value = reg_set,
+                                        .close_key = reg_close};

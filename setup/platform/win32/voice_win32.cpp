@@ -61,4 +61,4 @@ uint32_t release(VoiceTestObject* voice) {
 
 }  // namespace
 
-const VoiceTestApi win32_voice_api = {create, check_audio_setup, release};
+const VoiceTestApi win32_voice_api = {.create = create, .check_audio_setup = check_audio_setup, .release = release};
