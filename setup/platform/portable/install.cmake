@@ -1,0 +1,1 @@
+# Installed files of the native program.
