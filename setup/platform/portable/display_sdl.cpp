@@ -1,20 +1,18 @@
 // Direct3D-shaped view of the displays SDL sees: one adapter per video
-// display, its modes as SDL lists them, and the OpenGL driver's version and
-// multisample configurations read through EGL.
+// display, named after the renderer that draws on it and its output, its
+// modes as SDL lists them, and the OpenGL driver's version and multisample
+// configurations (display_driver.h).
 #include <SDL.h>
 
 #include <cstdio>
 #include <cstring>
 #include <new>
 
+#include "display_driver.h"
 #include "portable_backends.h"
-#include "probe_gl.h"
-#include "probe_vulkan.h"
 
 struct D3DObject {
-    bool driver_probed;  // the driver is asked once, on first need
-    GlDriverFacts gl;
-    uint64_t driver_version;
+    int unused;  // the object only marks a started video subsystem
 };
 
 namespace {
@@ -63,48 +61,18 @@ bool valid_adapter(uint32_t adapter) {
     return count > 0 && adapter < static_cast<uint32_t>(count);
 }
 
-void probe_driver(D3DObject* d3d) {
-    if (d3d->driver_probed) return;
-    d3d->driver_probed = true;
-    probe_gl_driver(SDL_GetCurrentVideoDriver(), &d3d->gl);
-    d3d->driver_version = d3d->gl.driver_version;
-    if (d3d->driver_version != 0) return;
-    // No GL version text to read: the Vulkan driver of the display device
-    // may still name its version.
-    VulkanDevice devices[VULKAN_MAX_DEVICES];
-    const int count = probe_vulkan_devices(devices, VULKAN_MAX_DEVICES);
-    const VulkanDevice* device = vulkan_display_device(devices, count);
-    if (!device && count > 0) device = &devices[0];
-    if (device) d3d->driver_version = vulkan_driver_version_parts(device->vendor_id, device->driver_version);
-}
-
-// SDL's stand-ins for a missing display: they invent a screen, so they
-// count as no display at all.
-bool stand_in_driver(const char* name) {
-    return !name || std::strcmp(name, "offscreen") == 0 || std::strcmp(name, "dummy") == 0 ||
-           std::strcmp(name, "evdev") == 0;
-}
-
-bool init_video() {
-    // A display server may turn a connection away right after another one
-    // closed; it is asked again after a short pause before giving up.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (attempt > 0) SDL_Delay(20);
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) continue;
-        if (!stand_in_driver(SDL_GetCurrentVideoDriver())) return true;
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    }
-    return false;
+// Every display of one session is drawn by the same driver; it is asked once
+// (display_driver.h). Null when no display can be reached.
+const GlDriverFacts* driver_facts() {
+    const DisplayDriver* driver = display_driver();
+    return driver ? &driver->gl : nullptr;
 }
 
 D3DObject* create(uint32_t sdk_version) {
     if (sdk_version != D3D_SDK_VERSION_8) return nullptr;
-    // The dialog's process owns its signals and its screen saver.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-    if (!init_video()) return nullptr;
+    if (!open_display_video()) return nullptr;
     D3DObject* d3d = new (std::nothrow) D3DObject{};
-    if (!d3d) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (!d3d) close_display_video();
     return d3d;
 }
 
@@ -116,16 +84,17 @@ uint32_t get_adapter_count(D3DObject* d3d) {
 
 long get_adapter_identifier(D3DObject* d3d, uint32_t adapter, uint32_t, AdapterIdentifier* out) {
     if (!d3d || !out || !valid_adapter(adapter)) return D3DERR_INVALIDCALL_;
+    char output[128];
     const char* name = SDL_GetDisplayName(static_cast<int>(adapter));
     if (name && name[0]) {
-        std::snprintf(out->Description, sizeof out->Description, "%s", name);
+        std::snprintf(output, sizeof output, "%s", name);
     } else {
-        const char* driver = SDL_GetCurrentVideoDriver();
-        std::snprintf(out->Description, sizeof out->Description, "%s display %u", driver ? driver : "video",
-                      adapter + 1);
+        const char* video = SDL_GetCurrentVideoDriver();
+        std::snprintf(output, sizeof output, "%s display %u", video ? video : "video", adapter + 1);
     }
-    probe_driver(d3d);
-    out->DriverVersion = d3d->driver_version;
+    const GlDriverFacts* gl = driver_facts();
+    adapter_description(gl ? gl->renderer : nullptr, output, out->Description, sizeof out->Description);
+    out->DriverVersion = gl ? gl->driver_version : 0;
     return D3D_OK_;
 }
 
@@ -158,14 +127,14 @@ long check_device_multisample_type(D3DObject* d3d, uint32_t adapter, uint32_t de
     if (samples == 0) return D3D_OK_;
     // Windowed or full screen, a GL program renders into a window either way,
     // so both ask the same configurations.
-    probe_driver(d3d);
-    return d3d->gl.max_samples[layout] >= static_cast<int32_t>(samples) ? D3D_OK_ : D3DERR_NOTAVAILABLE_;
+    const GlDriverFacts* gl = driver_facts();
+    return gl && gl->max_samples[layout] >= static_cast<int32_t>(samples) ? D3D_OK_ : D3DERR_NOTAVAILABLE_;
 }
 
 uint32_t release(D3DObject* d3d) {
     if (!d3d) return 0;
     delete d3d;
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    close_display_video();
     return 0;
 }
 

@@ -1,5 +1,8 @@
 #include "probe_gl.h"
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -41,6 +44,16 @@ const char* next_word(const char* p) {
     return p;
 }
 
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+bool is_alnum(char c) { return is_digit(c) || (lower(c) >= 'a' && lower(c) <= 'z'); }
+
+// `word` (lower case) at p, ignoring case.
+bool starts_with(const char* p, const char* word) {
+    for (; *word; ++p, ++word)
+        if (lower(*p) != *word) return false;
+    return true;
+}
+
 }  // namespace
 
 uint64_t driver_version_from_gl_text(const char* text) {
@@ -62,13 +75,39 @@ uint64_t driver_version_from_gl_text(const char* text) {
     return 0;
 }
 
+bool software_renderer(const char* renderer) {
+    if (!renderer) return false;
+    if (starts_with(renderer, "software rasterizer")) return true;
+    // Anywhere a word starts: layered drivers name the one beneath them,
+    // e.g. "zink Vulkan 1.3(llvmpipe (LLVM 15.0.6, 256 bits))".
+    static const char* const cpu_renderers[] = {"llvmpipe", "softpipe", "lavapipe", "swrast"};
+    for (const char* p = renderer; *p; ++p) {
+        if (p != renderer && is_alnum(p[-1])) continue;
+        for (const char* name : cpu_renderers)
+            if (starts_with(p, name)) return true;
+    }
+    return false;
+}
+
+DeviceNumber device_number_of(const char* node) {
+    struct stat st {};
+    if (!node || !node[0] || stat(node, &st) != 0 || !S_ISCHR(st.st_mode)) return DeviceNumber{};
+    return DeviceNumber{true, major(st.st_rdev), minor(st.st_rdev)};
+}
+
 #ifdef SETUP_HAVE_EGL
 
 namespace {
 
 using GetPlatformDisplay = EGLDisplay (*)(EGLenum, void*, const EGLint*);
 using GetString = const unsigned char* (*)(unsigned int);
+using GetIntegerv = void (*)(unsigned int, int*);
+using GetError = unsigned int (*)();
+constexpr unsigned int GL_RENDERER_ = 0x1F01;
 constexpr unsigned int GL_VERSION_ = 0x1F02;
+constexpr unsigned int GL_EXTENSIONS_ = 0x1F03;
+constexpr unsigned int GL_NO_ERROR_ = 0;
+constexpr unsigned int GPU_MEMORY_INFO_DEDICATED_VIDMEM_NVX_ = 0x9047;  // KiB
 
 void pause_briefly() {
     const timespec pause = {0, 20 * 1000 * 1000};
@@ -166,8 +205,31 @@ void read_configs(EGLDisplay display, EGLint surface_bit, GlDriverFacts* out) {
         if (s < 2) s = 0;
 }
 
-// Makes a context of `api` current on `display` and reads GL_VERSION.
-bool read_version(EGLDisplay display, EGLenum api, GlDriverFacts* out) {
+// What the context tells: renderer, version, and its dedicated video memory
+// where the driver has the NVIDIA memory-info extension (NVIDIA's driver and
+// some Mesa drivers). GL_ATI_meminfo is not read: it tells free memory only,
+// which is not the size of the memory.
+void read_current_context(GlDriverFacts* out) {
+    auto get_string = reinterpret_cast<GetString>(eglGetProcAddress("glGetString"));
+    if (!get_string) return;
+    const auto* renderer = reinterpret_cast<const char*>(get_string(GL_RENDERER_));
+    const auto* version = reinterpret_cast<const char*>(get_string(GL_VERSION_));
+    const auto* extensions = reinterpret_cast<const char*>(get_string(GL_EXTENSIONS_));
+    if (renderer) std::snprintf(out->renderer, sizeof out->renderer, "%s", renderer);
+    if (version) std::snprintf(out->version_text, sizeof out->version_text, "%s", version);
+    if (!has_word(extensions, "GL_NVX_gpu_memory_info")) return;
+    auto get_integer = reinterpret_cast<GetIntegerv>(eglGetProcAddress("glGetIntegerv"));
+    auto get_error = reinterpret_cast<GetError>(eglGetProcAddress("glGetError"));
+    if (!get_integer || !get_error) return;
+    // A fresh context has no error pending: one after the query means the
+    // driver did not answer it.
+    int kib = 0;
+    get_integer(GPU_MEMORY_INFO_DEDICATED_VIDMEM_NVX_, &kib);
+    if (get_error() == GL_NO_ERROR_ && kib > 0) out->dedicated_bytes = static_cast<uint64_t>(kib) << 10;
+}
+
+// Makes a context of `api` current on `display` and reads what it tells.
+bool read_context(EGLDisplay display, EGLenum api, GlDriverFacts* out) {
     if (!eglBindAPI(api)) return false;
     const char* ext = eglQueryString(display, EGL_EXTENSIONS);
     const EGLint es_attribs[] = {EGL_CONTEXT_CLIENT_VERSION, 2, EGL_NONE};
@@ -191,17 +253,36 @@ bool read_version(EGLDisplay display, EGLenum api, GlDriverFacts* out) {
     }
     bool read = false;
     if (context != EGL_NO_CONTEXT && eglMakeCurrent(display, surface, surface, context)) {
-        auto get_string = reinterpret_cast<GetString>(eglGetProcAddress("glGetString"));
-        const unsigned char* text = get_string ? get_string(GL_VERSION_) : nullptr;
-        if (text) {
-            std::snprintf(out->version_text, sizeof out->version_text, "%s", reinterpret_cast<const char*>(text));
-            read = true;
-        }
+        read_current_context(out);
+        read = out->version_text[0] != 0;
         eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     }
     if (context != EGL_NO_CONTEXT) eglDestroyContext(display, context);
     if (surface != EGL_NO_SURFACE) eglDestroySurface(display, surface);
     return read;
+}
+
+// The device EGL drives the display with (EGL_EXT_device_query): whether it
+// is a software one, and its DRM nodes, which lead to what the kernel knows
+// of the same device.
+void read_device(EGLDisplay display, const char* client, GlDriverFacts* out) {
+    if (!has_word(client, "EGL_EXT_device_query")) return;
+    auto query_display =
+        reinterpret_cast<PFNEGLQUERYDISPLAYATTRIBEXTPROC>(eglGetProcAddress("eglQueryDisplayAttribEXT"));
+    auto query_device = reinterpret_cast<PFNEGLQUERYDEVICESTRINGEXTPROC>(eglGetProcAddress("eglQueryDeviceStringEXT"));
+    EGLAttrib device = 0;
+    if (!query_display || !query_device || !query_display(display, EGL_DEVICE_EXT, &device) || !device) return;
+    const auto egl_device = reinterpret_cast<EGLDeviceEXT>(device);
+    const char* extensions = query_device(egl_device, EGL_EXTENSIONS);
+    if (has_word(extensions, "EGL_MESA_device_software")) out->software = true;
+    if (has_word(extensions, "EGL_EXT_device_drm")) {
+        const char* node = query_device(egl_device, EGL_DRM_DEVICE_FILE_EXT);
+        if (node) std::snprintf(out->drm_node, sizeof out->drm_node, "%s", node);
+    }
+    if (has_word(extensions, "EGL_EXT_device_drm_render_node")) {
+        const char* node = query_device(egl_device, EGL_DRM_RENDER_NODE_FILE_EXT);
+        if (node) std::snprintf(out->drm_render_node, sizeof out->drm_render_node, "%s", node);
+    }
 }
 
 }  // namespace
@@ -221,8 +302,10 @@ bool probe_gl_driver(const char* video_driver, GlDriverFacts* out) {
     if (display == EGL_NO_DISPLAY) return false;
     out->display_ready = true;
     read_configs(display, windows ? EGL_WINDOW_BIT : EGL_PBUFFER_BIT, out);
-    if (read_version(display, EGL_OPENGL_API, out) || read_version(display, EGL_OPENGL_ES_API, out))
+    read_device(display, eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS), out);
+    if (read_context(display, EGL_OPENGL_API, out) || read_context(display, EGL_OPENGL_ES_API, out))
         out->driver_version = driver_version_from_gl_text(out->version_text);
+    if (software_renderer(out->renderer)) out->software = true;
     if (ours) eglTerminate(display);
 
     if (previous_context != EGL_NO_CONTEXT) {

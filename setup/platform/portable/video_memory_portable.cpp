@@ -1,8 +1,11 @@
-// DirectDraw-shaped answer to "how much local video memory": the total comes
-// from the display device's driver or the kernel (probe_video_memory.h); with
-// no source that can tell, the object cannot be created.
+// DirectDraw-shaped answer to "how much local video memory": the total of the
+// device the display's OpenGL context runs on, as its driver or the kernel
+// tells it (probe_video_memory.h), read from what the display's driver said
+// once for the process (display_driver.h). With no source that can tell, the
+// object cannot be created.
 #include <new>
 
+#include "display_driver.h"
 #include "portable_backends.h"
 #include "probe_video_memory.h"
 
@@ -23,8 +26,9 @@ long create(const Guid* device, DDrawObject** out) {
     *out = nullptr;
     // Only the primary display device is known here.
     if (device) return DDERR_INVALIDPARAMS_;
-    uint64_t bytes = 0;
-    if (probe_chosen_video_memory(&bytes) == VRAM_SOURCE_NONE) return DDERR_GENERIC_;
+    const DisplayDriver* driver = display_driver();
+    if (!driver || driver->vram_source == VRAM_SOURCE_NONE) return DDERR_GENERIC_;
+    const uint64_t bytes = driver->vram_bytes;
     DDrawObject* ddraw = new (std::nothrow) DDrawObject{};
     if (!ddraw) return DDERR_OUTOFMEMORY_;
     // The interface counts in 32 bits: larger memories read as the most it can say.

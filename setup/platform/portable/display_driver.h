@@ -1,0 +1,30 @@
+// The display and what its driver says, shared by the Direct3D-shaped and
+// the DirectDraw-shaped back ends: SDL's video subsystem is started once on
+// a real display, and the driver is asked once for the process.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "probe_gl.h"
+
+struct DisplayDriver {
+    GlDriverFacts gl;
+    uint32_t vram_source;  // VRAM_SOURCE_* (probe_video_memory.h)
+    uint64_t vram_bytes;   // 0 unless a source answered
+};
+
+// Starts SDL's video subsystem (one reference each; close_display_video
+// gives it back). False when no real display can be reached: SDL's stand-ins
+// for a missing display ("offscreen", "dummy", "evdev") count as none.
+bool open_display_video();
+void close_display_video();
+
+// What the display's driver says, asked on first need and kept for the rest
+// of the process; the video subsystem then stays up, so later display objects
+// start at no cost. Null when no display can be reached (asked again next time).
+const DisplayDriver* display_driver();
+
+// The adapter's name: the renderer with the output in brackets,
+// "AMD Radeon RX 6600 (DP-1)"; the output alone when no renderer is known.
+void adapter_description(const char* renderer, const char* output, char* out, size_t size);
