@@ -154,6 +154,8 @@ def main():
     ap.add_argument("--build", help="scratch folder (default <source>/build/mutate)")
     ap.add_argument("--test-timeout", type=int, default=900, help="seconds for one ctest run")
     ap.add_argument("--list", action="store_true", help="print the drawn mutants and stop")
+    ap.add_argument("--target", action="append", default=[], help="build only these targets (for quick looks)")
+    ap.add_argument("--only", help="run only the ctest tests matching this pattern (for quick looks)")
     args = ap.parse_args()
     origin = os.path.realpath(args.source)
     scratch = os.path.realpath(args.build or os.path.join(origin, "build/mutate"))
@@ -181,12 +183,14 @@ def main():
     if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
         subprocess.run(["cmake", "--preset", "native", "-B", build, "-DSETUP_BENCH=OFF"], cwd=source, check=True,
                        stdout=subprocess.DEVNULL)
+    build_cmd = ["cmake", "--build", build] + [a for t in args.target for a in ("--target", t)]
+    test_cmd = ["ctest", "--test-dir", build, "--stop-on-failure"] + (["-R", args.only] if args.only else [])
     log_path = os.path.join(build, "mutate.log")
     with open(log_path, "w") as log:
-        if run(["cmake", "--build", build], source, 3600, log) != 0:
+        if run(build_cmd, source, 3600, log) != 0:
             print(f"the unmutated tree does not build: see {log_path}")
             return 2
-        if run(["ctest", "--test-dir", build, "--stop-on-failure"], build, args.test_timeout, log) != 0:
+        if run(test_cmd, build, args.test_timeout, log) != 0:
             print(f"the unmutated tree fails its tests: see {log_path}")
             return 2
 
@@ -199,12 +203,12 @@ def main():
         full, original = apply(source, site)
         try:
             with open(log_path, "w") as log:
-                built = run(["cmake", "--build", build], source, 3600, log)
+                built = run(build_cmd, source, 3600, log)
                 if built != 0:
                     stillborn.append(site)
                     verdict = "does not build"
                 else:
-                    tested = run(["ctest", "--test-dir", build, "--stop-on-failure"], build, args.test_timeout, log)
+                    tested = run(test_cmd, build, args.test_timeout, log)
                     (survived if tested == 0 else killed).append(site)
                     verdict = "survived" if tested == 0 else f"killed ({'timeout' if tested == 'timeout' else 'tests failed'})"
         finally:
@@ -215,7 +219,7 @@ def main():
 
     # Leave the build matching the restored sources.
     with open(log_path, "a") as log:
-        run(["cmake", "--build", build], source, 3600, log)
+        run(build_cmd, source, 3600, log)
     total = len(killed) + len(survived)
     print()
     print(f"seed {args.seed}: {len(killed)} of {total} mutants killed "

@@ -1,0 +1,382 @@
+// The dialog as a player meets it: the autodetect profile, the voice check,
+// the controller's rules, the ways out, the captions and the fold, and the
+// program's entry around it.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "app/entry.h"
+#include "app/state.h"
+#include "dialog/autodetect.h"
+#include "dialog/voice_check.h"
+#include "fakes.h"
+#include "platform/winapi_values.h"
+#include "res/dialog_template.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// Two adapters with a few 4:3 sizes, every multisample count supported.
+FakeMachine& machine_with(std::vector<DisplayMode> modes) {
+    FakeMachine& m = reset_fakes();
+    m.adapters = {FakeAdapter{"First", 0, false, modes, {{22, 0x3C}, {23, 0x3C}}}, FakeAdapter{"Second", 0, false, modes, {}}};
+    return m;
+}
+const std::vector<DisplayMode> SIZES = {mode(640, 480, 23), mode(800, 600, 22, 60), mode(800, 600, 22, 75),
+                                        mode(1024, 768, 22), mode(1024, 768, 23), mode(1280, 960, 22)};
+
+TEST(Autodetect, ChoosesATierFromVideoMemory) {
+    struct Tier {
+        int32_t mb, w, h, depth;
+        uint8_t triple, low, compressed, true_color, option_1011;
+    };
+    const Tier tiers[] = {{-5, 640, 480, 16, 0, 1, 1, 0, 0},    {0, 640, 480, 16, 0, 1, 1, 0, 0},
+                          {8, 640, 480, 16, 0, 1, 1, 0, 0},     {9, 800, 600, 16, 0, 1, 1, 0, 1},
+                          {16, 800, 600, 16, 0, 1, 1, 0, 1},    {17, 800, 600, 32, 1, 0, 1, 0, 1},
+                          {32, 800, 600, 32, 1, 0, 1, 0, 1},    {33, 1024, 768, 32, 1, 0, 1, 0, 1},
+                          {64, 1024, 768, 32, 1, 0, 1, 0, 1},   {65, 1024, 768, 32, 1, 0, 0, 1, 1},
+                          {4096, 1024, 768, 32, 1, 0, 0, 1, 1}};
+    for (const Tier& t : tiers) {
+        reset_fakes();
+        std::memset(raw_bytes(&settings), 0x77, SETTINGS_SIZE);
+        apply_autodetect_profile(t.mb);
+        SetupSettings e;
+        std::memset(raw_bytes(&e), 0x77, SETTINGS_SIZE);  // tag, adapter, speakers and voice chat stay
+        e.width = t.w, e.height = t.h, e.bit_depth = t.depth, e.refresh_rate = 0;
+        e.triple_buffering = t.triple, e.low_detail_textures = t.low, e.compressed_textures = t.compressed;
+        e.true_color_textures = t.true_color, e.option_1011 = t.option_1011;
+        e.multipass_rendering = 0, e.suspend_when_inactive = 1, e.option_1028 = 0, e.antialiasing = 0;
+        e.fullscreen = 1, e.hardware_tnl = 1, e.vsync = 0, e.sound_disabled = 0, e.software_mixing_only = 1;
+        e.disable_eax = 0;
+        EXPECT_EQ(settings_bytes(), bytes_of(e)) << t.mb << " MB";
+    }
+}
+
+TEST(Autodetect, TopTierTakes1280x960OnlyWhenTheListHoldsIt) {
+    const std::pair<std::vector<DisplayMode>, int32_t> lists[] = {
+        {{mode(1280, 960, 22), mode(640, 480, 22)}, 1280}, {{mode(640, 480, 22), mode(1280, 960, 22)}, 1280},
+        {{mode(640, 480, 22), mode(1280, 960, 22), mode(1600, 1200, 22)}, 1280},
+        {{mode(1280, 1024, 22), mode(1280, 720, 22), mode(640, 480, 22)}, 1024}, {{}, 1024}};
+    for (const auto& [modes, width] : lists) {
+        machine_with(modes).vram_bytes = 128u << 20;
+        start_dialog(bytes_of(default_settings()));
+        click(IDC_AUTODETECT);
+        EXPECT_EQ(settings.width, width);
+        EXPECT_EQ(settings.height, width == 1280 ? 960 : 768);
+    }
+}
+
+TEST(Autodetect, FirstStartUsesTheMeasuredMemoryBeforeTheListsExist) {
+    FakeMachine& m = machine_with(SIZES);
+    m.vram_bytes = 128u << 20;
+    start_dialog();
+    EXPECT_FALSE(settings_loaded);
+    EXPECT_EQ(settings.width, 1024);  // the list was still empty
+    EXPECT_EQ(settings.fullscreen, 1);
+    EXPECT_EQ(selected(IDC_RESOLUTION), "1024 x  768");
+
+    choose(IDC_SPEAKERS, 1);
+    choose(IDC_ADAPTER, 1);
+    click(IDC_FULLSCREEN);
+    m.vram_bytes = 16u << 20;  // the button takes the last measured figure, not a new one
+    click(IDC_AUTODETECT);
+    EXPECT_EQ(settings.width, 1280);
+    EXPECT_EQ(settings.fullscreen, 1);
+    EXPECT_EQ(settings.speaker_config, 1);
+    EXPECT_EQ(settings.adapter, 1);
+    EXPECT_EQ(selected(IDC_ADAPTER), "Second");
+}
+
+TEST(VoiceCheck, KeepsVoiceChatUnlessNoObjectACancelOrAPendingWizard) {
+    constexpr long RUNSETUP = 0x80150183, CANCEL = 0x80150180, PENDING = 0x80150173, FAIL = 0x80004005;
+    struct Row {
+        long create, query, wizard;
+        bool keep;
+        std::vector<uint32_t> flags;
+    };
+    const Row rows[] = {{FAIL, 0, 0, false, {}},           {0, 0, 0, true, {0x02}},
+                        {0, 1, 0, true, {0x02}},           {0, 0x80004001, 0, true, {0x02}},
+                        {0, RUNSETUP, 0, true, {0x02, 0x10}}, {0, RUNSETUP, CANCEL, false, {0x02, 0x10}},
+                        {0, RUNSETUP, PENDING, false, {0x02, 0x10}}, {0, RUNSETUP, FAIL, true, {0x02, 0x10}}};
+    for (const Row& r : rows) {
+        FakeMachine& m = machine_with(SIZES);
+        start_dialog(bytes_of(default_settings()));
+        m.voice_create = r.create, m.voice_query = r.query, m.voice_wizard = r.wizard;
+        const Bytes before = settings_bytes();
+        control(IDC_VOICE_CHAT)->check = BST_CHECKED;
+        command(IDC_VOICE_CHAT, 0);
+        EXPECT_EQ(settings.voice_chat, r.keep ? 1 : 0) << std::hex << r.query << " " << r.wizard;
+        EXPECT_EQ(control(IDC_VOICE_CHAT)->check, r.keep ? 1u : 0u);
+        EXPECT_EQ(m.voice_flags, r.flags);
+        EXPECT_EQ(m.voice_alive, 0);
+        EXPECT_TRUE(m.voice_args_ok);
+        Bytes after = settings_bytes();
+        after[34] = 0;
+        EXPECT_EQ(after, before);  // nothing else changes
+
+        control(IDC_VOICE_CHAT)->check = BST_UNCHECKED;  // unchecking asks nothing
+        command(IDC_VOICE_CHAT, 5);
+        EXPECT_EQ(settings.voice_chat, 0);
+        EXPECT_EQ(m.voice_flags, r.flags);
+        EXPECT_FALSE(control(IDC_VOICE_CHAT)->enabled);
+    }
+}
+
+TEST(Controller, EveryBoxEditsItsFieldAndTheHiddenOnesReadZero) {
+    const std::pair<int32_t, size_t> boxes[] = {{IDC_FULLSCREEN, 21},       {IDC_TRIPLE_BUFFER, 25}, {IDC_VSYNC, 23},
+                                                {IDC_TEX_LOW_DETAIL, 24},   {IDC_SOUND, 29},         {IDC_DISABLE_EAX, 30},
+                                                {IDC_SUSPEND_INACTIVE, 31}, {IDC_SOFTWARE_MIXING, 32}};
+    for (const auto& [id, offset] : boxes) {
+        machine_with(SIZES);
+        SetupSettings stored = default_settings();
+        stored.fullscreen = 1;
+        start_dialog(bytes_of(stored));
+        Bytes expected = settings_bytes();
+        ASSERT_TRUE(click(id));
+        expected[offset] ^= 1;
+        expected[20] = expected[26] = 0;  // option_1028 and option_1011 have no box
+        EXPECT_EQ(settings_bytes(), expected) << id;
+    }
+}
+
+TEST(Controller, TransformAndLightingExcludesMultipassAndOnlyThenRefills) {
+    machine_with(SIZES);
+    start_dialog(bytes_of(default_settings()));
+    click(IDC_MULTIPASS);
+    EXPECT_EQ(settings.multipass_rendering, 1);
+    EXPECT_EQ(settings.hardware_tnl, 0);
+    EXPECT_EQ(control(IDC_HW_TNL)->check, 0u);
+    click(IDC_HW_TNL);
+    EXPECT_EQ(settings.hardware_tnl, 1);
+    EXPECT_EQ(settings.multipass_rendering, 0);
+    EXPECT_EQ(control(IDC_MULTIPASS)->check, 0u);
+
+    // With both off, a click stores its box and rebuilds nothing.
+    click(IDC_HW_TNL);
+    control(IDC_ANTIALIAS)->items = {{"marker", 9}};
+    click(IDC_FULLSCREEN);
+    EXPECT_EQ(texts(IDC_ANTIALIAS), Strings{"marker"});
+    EXPECT_TRUE(control(IDC_VSYNC)->enabled);
+    click(IDC_HW_TNL);
+    EXPECT_EQ(texts(IDC_ANTIALIAS), (Strings{" OFF", " 2x", " 4x"}));
+}
+
+TEST(Controller, TexturePairAndEnabledStates) {
+    machine_with(SIZES);
+    start_dialog(bytes_of(default_settings()));
+    click(IDC_TEX_TRUE_COLOR);
+    EXPECT_EQ(settings.true_color_textures, 1);
+    EXPECT_EQ(settings.compressed_textures, 0);
+    EXPECT_EQ(control(IDC_TEX_COMPRESSED)->check, 0u);
+    click(IDC_TEX_TRUE_COLOR);
+    click(IDC_TEX_COMPRESSED);
+    EXPECT_EQ(control(IDC_TEX_TRUE_COLOR)->check, 0u);
+    click(IDC_TEX_COMPRESSED);
+    EXPECT_EQ(settings.compressed_textures + settings.true_color_textures, 0);
+
+    const int32_t fullscreen_ones[] = {IDC_TRIPLE_BUFFER, IDC_VSYNC, IDC_REFRESH, IDC_BIT_DEPTH};
+    const int32_t sound_ones[] = {IDC_SPEAKERS, IDC_SOFTWARE_MIXING, IDC_DISABLE_EAX};
+    for (int32_t id : fullscreen_ones) EXPECT_FALSE(control(id)->enabled) << id;  // defaults: windowed
+    click(IDC_FULLSCREEN);
+    for (int32_t id : fullscreen_ones) EXPECT_TRUE(control(id)->enabled) << id;
+    const Bytes before = settings_bytes();
+    click(IDC_SOUND);
+    for (int32_t id : sound_ones) EXPECT_FALSE(control(id)->enabled) << id;
+    EXPECT_EQ(settings.sound_disabled, 1);
+    EXPECT_EQ(settings.software_mixing_only, before[32]);
+    EXPECT_TRUE(control(IDC_ANTIALIAS)->enabled);
+}
+
+TEST(Controller, ListChoicesStoreTheChosenItemsData) {
+    machine_with(SIZES);
+    SetupSettings stored = default_settings();
+    stored.refresh_rate = 75;
+    stored.width = 800, stored.height = 600, stored.fullscreen = 1;
+    start_dialog(bytes_of(stored));
+    EXPECT_EQ(selected(IDC_REFRESH), "75 Hz");
+
+    choose(IDC_RESOLUTION, 0);  // 640 x 480: 16 bits only, no 75 Hz
+    EXPECT_EQ(settings.width, 640);
+    EXPECT_EQ(settings.refresh_rate, 0);
+    EXPECT_EQ(settings.bit_depth, 16);
+    EXPECT_EQ(texts(IDC_BIT_DEPTH), Strings{"16"});
+    choose(IDC_RESOLUTION, 2);
+    EXPECT_EQ(settings.width, 1024);
+    choose(IDC_BIT_DEPTH, 1);
+    EXPECT_EQ(settings.bit_depth, 32);
+    EXPECT_EQ(texts(IDC_REFRESH), (Strings{"Default", "60 Hz"}));  // still the 16-bit rates
+    choose(IDC_ANTIALIAS, 2);
+    EXPECT_EQ(settings.antialiasing, 4);
+    control(IDC_REFRESH)->items[0].data = 360;
+    choose(IDC_REFRESH, 0);
+    EXPECT_EQ(settings.refresh_rate, 360);
+
+    const Bytes before = settings_bytes();
+    control(IDC_RESOLUTION)->items[0].data = 0;
+    choose(IDC_RESOLUTION, 0);
+    control(IDC_RESOLUTION)->items[0].data = CB_ERR;
+    choose(IDC_RESOLUTION, 0);
+    control(IDC_BIT_DEPTH)->selection = 0;
+    for (int32_t id : {IDC_ADAPTER, IDC_RESOLUTION, IDC_REFRESH, IDC_BIT_DEPTH, IDC_ANTIALIAS}) command(id, 3);
+    command(1016, 0x0300);
+    EXPECT_EQ(settings_bytes(), before);
+}
+
+TEST(Controller, SpeakerChoicesAndTypedText) {
+    machine_with(SIZES);
+    start_dialog(bytes_of(default_settings()));
+    EXPECT_EQ(texts(IDC_SPEAKERS), (Strings{"Stereo headphones", "Stereo speakers", "Quadraphonic speakers",
+                                            "5.1 surround sound speakers", "Current Windows speaker conf."}));
+    choose(IDC_SPEAKERS, 2);
+    EXPECT_EQ(settings.speaker_config, 2);
+    control(IDC_SPEAKERS)->selection = -1;  // typed text selects nothing: a valid choice stands
+    command(IDC_SPEAKERS, 5);
+    EXPECT_EQ(settings.speaker_config, 2);
+
+    SetupSettings stored = default_settings();
+    stored.speaker_config = 9;
+    machine_with(SIZES);
+    start_dialog(bytes_of(stored));
+    EXPECT_EQ(control(IDC_SPEAKERS)->selection, -1);
+    command(IDC_SPEAKERS, 5);
+    EXPECT_EQ(settings.speaker_config, 4);
+}
+
+TEST(Controller, WaysOut) {
+    // Unchanged stored record: Exit ends at once.
+    FakeMachine& m = machine_with(SIZES);
+    start_dialog(bytes_of(default_settings()));
+    command(IDCANCEL, 0);
+    EXPECT_TRUE(m.boxes.empty());
+    EXPECT_EQ(m.end_code, -1);
+
+    // First start: the profile is unsaved. No keeps everything, Yes leaves.
+    machine_with(SIZES);
+    start_dialog();
+    const Bytes profile = settings_bytes();
+    const Strings lists = texts(IDC_RESOLUTION);
+    m.answers = {IDNO};
+    command(IDCANCEL, 0);
+    ASSERT_EQ(m.boxes.size(), 1u);
+    EXPECT_EQ(m.boxes[0].text, "Discard changes ?!");
+    EXPECT_EQ(m.boxes[0].caption, "WARNING...");
+    EXPECT_EQ(m.boxes[0].type, 0x34u);
+    EXPECT_FALSE(m.ended);
+    EXPECT_EQ(settings_bytes(), profile);
+    EXPECT_EQ(texts(IDC_RESOLUTION), lists);
+    command(IDCANCEL, 0);
+    EXPECT_EQ(m.end_code, -1);
+    EXPECT_FALSE(m.value);
+
+    // Save stores the record whole; the next start has nothing unsaved.
+    m.ended = false;
+    m.fail_set = true;
+    command(IDOK, 0);
+    EXPECT_FALSE(m.ended);
+    EXPECT_EQ(m.boxes.back().text, "The settings could not be saved.");
+    EXPECT_EQ(m.boxes.back().caption, "Setup error");
+    m.fail_set = false;
+    command(IDOK, 0);
+    EXPECT_TRUE(m.ended);
+    EXPECT_EQ(m.end_code, 0);
+    EXPECT_EQ(*m.value, profile);
+    const Bytes saved = *m.value;
+    machine_with(SIZES);
+    start_dialog(saved);
+    command(IDCANCEL, 0);
+    EXPECT_TRUE(m.boxes.empty());
+}
+
+TEST(Controller, NoDirect3DIsAFatalError) {
+    for (bool later : {false, true}) {
+        FakeMachine& m = machine_with(SIZES);
+        m.d3d_fails = !later;
+        start_dialog(bytes_of(default_settings()));
+        m.d3d_fails = true;
+        if (later) click(IDC_AUTODETECT);
+        ASSERT_EQ(m.boxes.size(), 1u);
+        EXPECT_EQ(m.boxes[0].text, "DirectX : Display devices could not be enumerated.");
+        EXPECT_EQ(m.boxes[0].caption, "Setup error");
+        EXPECT_EQ(m.boxes[0].type, 0u);
+        EXPECT_EQ(m.end_code, 0);
+        EXPECT_EQ(m.ends, 1);
+        EXPECT_EQ(texts(IDC_SPEAKERS).size(), 5u);  // the refill still ran
+        for (const std::string& call : m.registry_calls) EXPECT_EQ(call.rfind("set", 0), std::string::npos);
+    }
+}
+
+TEST(Captions, EveryControlGetsItsTextAndTheFoldMovesOnlyTheBottomEdge) {
+    const std::pair<int32_t, uint32_t> captions[] = {
+        {1032, 1},  {1033, 2},  {1034, 3},  {1026, 4},  {2, 5},     {1, 6},     {1035, 7},  {1005, 8},  {1008, 9},
+        {1021, 10}, {1024, 11}, {1036, 12}, {1007, 13}, {1012, 14}, {1020, 15}, {1037, 16}, {1022, 17}, {1017, 18},
+        {1038, 20}, {1014, 21}, {1013, 22}, {1029, 23}, {1031, 24}, {1039, 25}};
+    FakeMachine& m = machine_with(SIZES);
+    start_dialog(bytes_of(default_settings()));
+    for (const auto& [id, string] : captions) EXPECT_EQ(control(id)->text, find_template_string(string)) << id;
+    EXPECT_EQ(control(IDC_EXPERT_TOGGLE)->text, "Open expert settings...");
+    EXPECT_EQ(m.rect.bottom - m.rect.top, 378 - 85);
+
+    m.rect = {5, 7, 572, 300};  // moved by the player
+    click(IDC_EXPERT_TOGGLE);
+    EXPECT_EQ(control(IDC_EXPERT_TOGGLE)->text, "Close expert settings...");
+    EXPECT_EQ(m.rect.left, 5);
+    EXPECT_EQ(m.rect.top, 7);
+    EXPECT_EQ(m.rect.bottom, 385);
+    EXPECT_EQ(m.rect.right, 572);
+    click(IDC_EXPERT_TOGGLE);
+    EXPECT_EQ(m.rect.bottom, 300);
+    EXPECT_EQ(control(IDC_EXPERT_TOGGLE)->text, "Open expert settings...");
+
+    // A string that cannot be loaded leaves an empty caption, not a stale one.
+    m.strings_fail = true;
+    click(IDC_EXPERT_TOGGLE);
+    EXPECT_EQ(control(IDC_EXPERT_TOGGLE)->text, "");
+}
+
+// The entry's sequence, with allocations and objects counted.
+std::vector<std::string> calls;
+int failing_allocation;
+int allocations;
+const ProgramHost host = {
+    .allocate = [](size_t size) -> void* {
+        calls.push_back("allocate " + std::to_string(size));
+        return ++allocations == failing_allocation ? nullptr : std::malloc(size);
+    },
+    .release_memory = [](void* block) { calls.push_back("free"), std::free(block); },
+    .com_initialize = [] { calls.push_back("com"); },
+    .init_common_controls = [] { calls.push_back("controls"); },
+    .run_dialog = []() -> intptr_t {
+        calls.push_back(settings_loaded ? "dialog, loaded" : "dialog");
+        init_dialog();
+        command(IDOK, 0);
+        return 0;
+    },
+    .com_uninitialize = [] { calls.push_back("uncom"); },
+};
+
+TEST(Entry, RunsTheDialogBetweenItsResourcesAndReleasesThemAll) {
+    for (int fail = 0; fail <= 2; ++fail) {
+        for (bool stored : {false, true}) {
+            FakeMachine& m = machine_with(SIZES);
+            if (stored) m.key_exists = true, m.value = bytes_of(default_settings());
+            calls.clear();
+            allocations = 0;
+            failing_allocation = fail;
+            const Strings expected =
+                fail == 1   ? Strings{"allocate 1024"}
+                : fail == 2 ? Strings{"allocate 1024", "allocate 1024", "free"}
+                            : Strings{"allocate 1024", "allocate 1024", "com", "controls",
+                                      stored ? "dialog, loaded" : "dialog", "uncom", "free", "free"};
+            EXPECT_EQ(setup_main(&host), fail ? -1 : 0);
+            EXPECT_EQ(calls, expected);
+            EXPECT_EQ(m.d3d_alive, 0);
+            EXPECT_EQ(d3d, nullptr);
+            EXPECT_EQ(text_buffer, nullptr);
+            EXPECT_EQ(m.value.has_value(), fail == 0 || stored);
+        }
+    }
+}
+
+}  // namespace
