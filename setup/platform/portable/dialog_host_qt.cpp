@@ -1,6 +1,7 @@
 #include "dialog_host_qt.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -20,6 +21,7 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QVariant>
+#include <QWheelEvent>
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -196,15 +198,22 @@ protected:
     void hidePopup() override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void typed(const QString& text);
+    void chosen();
+    void send_closeup();
+    void wheel_in_list(const QWheelEvent* wheel);
 
     HostDialog* owner_;
     int32_t id_;
     bool sorted_;
     bool typed_away_ = false;
     bool popup_open_ = false;
+    bool closeup_pending_ = false;
+    bool list_watched_ = false;
+    int wheel_rest_ = 0;  // eighths of a degree short of a whole notch
 };
 
 // IDD_SETUP. Commands reach the procedure only for what the player does, one
@@ -294,12 +303,13 @@ HostCombo::HostCombo(HostDialog* owner, int32_t id, bool editable, bool sorted, 
         // A Windows edit field neither completes nor adds what is typed.
         setInsertPolicy(QComboBox::NoInsert);
         setCompleter(nullptr);
+        // Qt selects the entry that matches the typed text when editing
+        // finishes (Enter, focus leaving); a Windows drop-down box keeps the
+        // text and selects nothing.
+        QObject::disconnect(lineEdit(), &QLineEdit::editingFinished, nullptr, nullptr);
         connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) { typed(text); });
     }
-    connect(this, &QComboBox::activated, this, [this](int) {
-        typed_away_ = false;
-        owner_->notify(id_, CBN_SELCHANGE);
-    });
+    connect(this, &QComboBox::activated, this, [this](int) { chosen(); });
 }
 
 void HostCombo::reset() {
@@ -337,34 +347,38 @@ void HostCombo::set_field_text(const QString& text) {
     setEditText(text);
 }
 
-void HostCombo::typed(const QString& text) {
-    // An exact entry (compared as CB_FINDSTRINGEXACT does, ignoring case)
-    // becomes the selection; any other text leaves none.
-    int match = -1;
-    for (int i = 0; i < count(); ++i) {
-        if (itemText(i).compare(text, Qt::CaseInsensitive) == 0) {
-            match = i;
-            break;
-        }
-    }
-    if (match < 0) {
-        typed_away_ = true;
-    } else {
-        typed_away_ = false;
-        if (match != currentIndex()) {
-            const QSignalBlocker block(this);
-            const QSignalBlocker block_edit(lineEdit());
-            const int cursor = lineEdit()->cursorPosition();
-            setCurrentIndex(match);
-            lineEdit()->setText(text);  // what the player typed stays as typed
-            lineEdit()->setCursorPosition(cursor);
-        }
-    }
+void HostCombo::typed(const QString&) {
+    // As in a closed Windows drop-down box, typed text selects no entry, not
+    // even one it matches: the text stands and the controller decides.
+    typed_away_ = true;
     owner_->notify(id_, NOTIFY_EDITCHANGE);
+}
+
+void HostCombo::chosen() {
+    // The new entry is current by now. Windows reports the change before the
+    // list closing: a procedure that refills the list on the closing (the
+    // speaker box does) must find the choice already made, or it is lost.
+    typed_away_ = false;
+    owner_->notify(id_, CBN_SELCHANGE);
+    send_closeup();
+}
+
+void HostCombo::send_closeup() {
+    if (!closeup_pending_) return;
+    closeup_pending_ = false;
+    owner_->notify(id_, NOTIFY_CLOSEUP);
 }
 
 void HostCombo::showPopup() {
     owner_->notify(id_, NOTIFY_DROPDOWN);
+    if (!list_watched_) {
+        // The list and its frame: the wheel reaches the frame when the
+        // pointer is outside the list, which holds the pointer grab.
+        list_watched_ = true;
+        view()->viewport()->installEventFilter(this);
+        if (QWidget* frame = view()->parentWidget()) frame->installEventFilter(this);
+    }
+    wheel_rest_ = 0;
     popup_open_ = true;
     QComboBox::showPopup();
 }
@@ -373,18 +387,45 @@ void HostCombo::hidePopup() {
     QComboBox::hidePopup();
     if (!popup_open_) return;
     popup_open_ = false;
-    owner_->notify(id_, NOTIFY_CLOSEUP);
+    // Qt hides the list before it applies a choice made in it; the closing is
+    // reported after that choice (chosen()), or on its own once nothing was
+    // chosen (Esc, a click elsewhere).
+    closeup_pending_ = true;
+    QMetaObject::invokeMethod(this, [this] { send_closeup(); }, Qt::QueuedConnection);
 }
 
+bool HostCombo::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::Wheel || !popup_open_) return QComboBox::eventFilter(watched, event);
+    wheel_in_list(static_cast<QWheelEvent*>(event));
+    return true;
+}
+
+void HostCombo::wheel_in_list(const QWheelEvent* wheel) {
+    // Over an open list the wheel moves the highlight a row per notch, as the
+    // arrow keys do (Windows turns it into arrow keys there); Enter or a
+    // click picks. Qt would only scroll a list that does not fit.
+    wheel_rest_ += wheel->angleDelta().y();
+    const int notches = wheel_rest_ / 120;
+    wheel_rest_ -= notches * 120;
+    if (notches == 0 || count() == 0) return;
+    QAbstractItemView* list = view();
+    const int from = list->currentIndex().isValid() ? list->currentIndex().row() : (notches < 0 ? -1 : count());
+    const int row = std::clamp(from - notches, 0, count() - 1);
+    list->setCurrentIndex(model()->index(row, modelColumn(), rootModelIndex()));
+}
+
+// The list opening or closing moves no focus on Windows. Qt moves it twice
+// while the list opens, the second time into the list for no stated reason:
+// a KILLFOCUS then had the speaker box refilled under the opening list, whose
+// highlight fell back to the first entry.
 void HostCombo::focusInEvent(QFocusEvent* event) {
     QComboBox::focusInEvent(event);
-    // The list opening or closing moves no focus on Windows.
-    if (event->reason() != Qt::PopupFocusReason) owner_->notify(id_, NOTIFY_SETFOCUS);
+    if (event->reason() != Qt::PopupFocusReason && !popup_open_) owner_->notify(id_, NOTIFY_SETFOCUS);
 }
 
 void HostCombo::focusOutEvent(QFocusEvent* event) {
     QComboBox::focusOutEvent(event);
-    if (event->reason() != Qt::PopupFocusReason) owner_->notify(id_, NOTIFY_KILLFOCUS);
+    if (event->reason() != Qt::PopupFocusReason && !popup_open_) owner_->notify(id_, NOTIFY_KILLFOCUS);
 }
 
 HostDialog::HostDialog() {
