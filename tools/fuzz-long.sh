@@ -7,7 +7,8 @@
 # build/fuzz/work/<target> and leave crashes in build/fuzz/artifacts/.
 set -uo pipefail
 cd "$(dirname "$(realpath "$0")")/.."
-all=(fuzz_stored_value fuzz_stored_file fuzz_hardware fuzz_player)
+all=()
+for source in fuzz/fuzz_*.cpp; do all+=("$(basename "$source" .cpp)"); done
 
 cmake --preset fuzz >/dev/null || exit 1
 cmake --build --preset fuzz >/dev/null || exit 1
@@ -67,7 +68,7 @@ case "${1:-}" in
     for t in "${targets[@]}"; do
         mkdir -p "build/fuzz/work/$t"
         echo "=== $t for $seconds s"
-        "build/fuzz/$t" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
+        "build/fuzz/$t" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -max_len=4096 -len_control=20 -print_final_stats=1 \
             -artifact_prefix="build/fuzz/artifacts/$t-" "build/fuzz/work/$t" "fuzz/corpus/$t" 2>&1 |
             grep -E 'DONE|invariant broken|ERROR|SUMMARY|stat::number_of_executed_units|Test unit written' || true
         [[ ${PIPESTATUS[0]} == 0 ]] || status=1

@@ -153,6 +153,7 @@ def main():
     ap.add_argument("--source", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
     ap.add_argument("--build", help="scratch folder (default <source>/build/mutate)")
     ap.add_argument("--test-timeout", type=int, default=900, help="seconds for one ctest run")
+    ap.add_argument("--rev", help="take the tree from this git revision instead of the working tree")
     ap.add_argument("--list", action="store_true", help="print the drawn mutants and stop")
     ap.add_argument("--target", action="append", default=[], help="build only these targets (for quick looks)")
     ap.add_argument("--only", help="run only the ctest tests matching this pattern (for quick looks)")
@@ -179,7 +180,12 @@ def main():
     source = os.path.join(scratch, "src")
     build = os.path.join(scratch, "build")
     shutil.rmtree(source, ignore_errors=True)
-    shutil.copytree(origin, source, ignore=shutil.ignore_patterns("build", ".git"))
+    if args.rev:
+        os.makedirs(source)
+        archive = subprocess.run(["git", "-C", origin, "archive", args.rev], check=True, capture_output=True).stdout
+        subprocess.run(["tar", "-x", "-C", source], input=archive, check=True)
+    else:
+        shutil.copytree(origin, source, ignore=shutil.ignore_patterns("build", ".git"))
     if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
         subprocess.run(["cmake", "--preset", "native", "-B", build, "-DSETUP_BENCH=OFF"], cwd=source, check=True,
                        stdout=subprocess.DEVNULL)

@@ -9,7 +9,8 @@ set -uo pipefail
 cd "$(dirname "$(realpath "$0")")/../.."
 start=$SECONDS
 seconds=${SETUP_FUZZ_SECONDS:-15}
-targets=(fuzz_stored_value fuzz_stored_file fuzz_hardware fuzz_player)
+targets=()
+for source in fuzz/fuzz_*.cpp; do targets+=("$(basename "$source" .cpp)"); done
 status=0
 
 cmake --preset fuzz >/dev/null || exit 1
@@ -26,7 +27,7 @@ for target in "${targets[@]}"; do
     # Per-input leak checks cost a quarter of the speed here; the corpus
     # replay above runs with them.
     if timeout $((seconds + 120)) "build/fuzz/$target" -max_total_time="$seconds" -rss_limit_mb=2048 \
-            -timeout=10 -detect_leaks=0 -print_final_stats=1 \
+            -timeout=10 -max_len=4096 -len_control=20 -detect_leaks=0 -print_final_stats=1 \
             -artifact_prefix="build/fuzz/artifacts/$target-" "$work" "fuzz/corpus/$target" >"$log" 2>&1; then
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
         cov=$(grep -oE 'cov: [0-9]+' "$log" | tail -1)
