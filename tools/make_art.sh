@@ -3,6 +3,8 @@
 # fonts-dejavu-core). The outputs are committed; run this only to change them.
 #   setup/res/logo.bmp  160 x 112, 8 bits per pixel with a palette, uncompressed
 #   setup/res/setup.ico 32 x 32 and 16 x 16, 32 bits per pixel (alpha)
+#   setup/res/icons/velmora-setup-{16,32,48}.png  the same icon for Linux
+#                       desktops (installed into the hicolor theme)
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -40,3 +42,11 @@ convert "$work/icon.png" -resize 32x32 -depth 8 PNG32:"$work/icon32.png"
 convert "$work/icon.png" -resize 16x16 -depth 8 PNG32:"$work/icon16.png"
 # Uncompressed (BMP) icon images keep the icon readable by every loader.
 convert "$work/icon32.png" "$work/icon16.png" -define icon:format=bmp ICO:"$res/setup.ico"
+
+# The same icon as PNG for Linux desktops; no time stamps, so an unchanged
+# picture makes unchanged files.
+mkdir -p "$res/icons"
+for size in 16 32 48; do
+    convert "$work/icon.png" -resize "${size}x${size}" -depth 8 -define png:exclude-chunks=date,time \
+        PNG32:"$res/icons/velmora-setup-$size.png"
+done

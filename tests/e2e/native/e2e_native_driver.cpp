@@ -1,0 +1,209 @@
+// The built program as a player drives it, on the X display in DISPLAY (a
+// virtual screen of the test's own): real pointer and key input through XTest,
+// each run in a fresh XDG_CONFIG_HOME, the saved record checked byte by byte.
+// Qt's headers first: Xlib's macros (Bool, Status) break them.
+#include "dialog_host_qt.h"
+#include "res/resource.h"
+#include "settings/settings.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+namespace fs = std::filesystem;
+Display* x;
+const char* program;
+fs::path work;
+
+void require(bool ok, const std::string& what) { ok ? void() : throw std::runtime_error(what); }
+// Waits up to 30 s: the program probes the display before it shows.
+void wait_until(const std::function<bool()>& done, const std::string& what) {
+    for (int i = 0; !done(); ++i, usleep(50000)) require(i < 600, what);
+}
+std::string bytes_of(SetupSettings s) { return {reinterpret_cast<const char*>(raw_bytes(&s)), SETTINGS_SIZE}; }
+std::string read_all(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// A mapped top-level window: the one with this title, or with none the open
+// list (Qt shows it as an override-redirect window).
+Window find(const char* title) {
+    Window root, parent, *children = nullptr, found = 0;
+    unsigned n = 0;
+    XQueryTree(x, DefaultRootWindow(x), &root, &parent, &children, &n);
+    for (unsigned i = 0; i < n && !found; ++i) {
+        XWindowAttributes a;
+        char* name = nullptr;
+        if (!XGetWindowAttributes(x, children[i], &a) || a.map_state != IsViewable) continue;
+        if (title ? XFetchName(x, children[i], &name) && std::string(name) == title : a.override_redirect)
+            found = children[i];
+        if (name) XFree(name);
+    }
+    if (children) XFree(children);
+    return found;
+}
+void button(unsigned number, int times = 1) {  // 1 the left button, 5 the wheel a notch down
+    for (int i = 0; i < times; ++i) XTestFakeButtonEvent(x, number, True, 0), XTestFakeButtonEvent(x, number, False, 0);
+    XSync(x, False);
+}
+void click_at(int px, int py) { XTestFakeMotionEvent(x, -1, px, py, 0), button(1); }
+void key(KeySym sym, KeySym modifier = 0) {
+    const struct { KeySym k; Bool down; } steps[] = {{modifier, True}, {sym, True}, {sym, False}, {modifier, False}};
+    for (const auto& step : steps)
+        if (step.k) XTestFakeKeyEvent(x, XKeysymToKeycode(x, step.k), step.down, 0);
+    XSync(x, False);
+}
+
+// One start of the program, with a stored record unless `stored` is empty.
+struct Run {
+    fs::path config, record;
+    pid_t pid;
+    int status = -1;
+    int left = 0, top = 0;  // the dialog's client area on the screen
+
+    Run(const char* name, const std::string& stored, const char* display = std::getenv("DISPLAY"))
+        : config(work / name / "config"), record(config / "Brannick/Velmora/Orvex_setup") {
+        fs::create_directories(stored.empty() ? config : record.parent_path());
+        if (!stored.empty()) std::ofstream(record, std::ios::binary) << stored;
+        if ((pid = fork()) == 0) {
+            setenv("XDG_CONFIG_HOME", config.c_str(), 1), setenv("DISPLAY", display, 1);
+            unsetenv("WAYLAND_DISPLAY"), unsetenv("QT_QPA_PLATFORM");
+            dup2(open((work / name / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+            execl(program, program, nullptr);
+            _exit(127);
+        }
+    }
+    ~Run() { status < 0 && kill(pid, SIGKILL) == 0 && waitpid(pid, nullptr, 0); }
+    bool ended() {
+        int s;
+        if (status < 0 && waitpid(pid, &s, WNOHANG) == pid) status = s;
+        return status >= 0;
+    }
+    void expect_exit(int code) {  // an exit status, no signal (an abort)
+        wait_until([this] { return ended(); }, "the program did not end");
+        require(WIFEXITED(status) && WEXITSTATUS(status) == code, "wait status " + std::to_string(status));
+    }
+    Window wait_for(const char* title) {
+        Window w = 0;
+        wait_until([&] { return (w = find(title)) != 0; }, title ? title : "no open list");
+        return w;
+    }
+    void show() {
+        const Window dialog = wait_for("Velmora");
+        Window child;
+        XTranslateCoordinates(x, dialog, DefaultRootWindow(x), 0, 0, &left, &top, &child);
+        XSetInputFocus(x, dialog, RevertToPointerRoot, CurrentTime);
+    }
+    // Control rectangles as the host lays out the template.
+    void click(int32_t id) { click_at(left + qt_control_rect(id).center().x(), top + qt_control_rect(id).center().y()); }
+    XWindowAttributes open_list(int32_t id) {  // a click on its arrow
+        click_at(left + qt_control_rect(id).right() - 8, top + qt_control_rect(id).center().y());
+        XWindowAttributes list;
+        XGetWindowAttributes(x, wait_for(nullptr), &list);
+        return list;
+    }
+    void list_closed() { wait_until([] { return !find(nullptr); }, "the list stays open"); }
+    void click_row(int32_t id, int row, int rows) {  // rows inside a 1-pixel frame
+        const XWindowAttributes list = open_list(id);
+        click_at(list.x + list.width / 2, list.y + 1 + (list.height - 2) * (2 * row + 1) / (2 * rows));
+        list_closed();
+    }
+    void save_and_expect(const std::string& expected) {
+        click(IDOK);
+        expect_exit(0);
+        const std::string saved = read_all(record);
+        for (size_t i = 0; i < expected.size(); ++i)
+            require(saved.size() == expected.size() && saved[i] == expected[i],
+                    "saved " + std::to_string(saved.size()) + " bytes, byte " + std::to_string(i) + " differs");
+    }
+};
+
+int failures = 0;
+void check(const char* name, const std::function<void()>& body) {
+    try {
+        body(), std::printf("ok   %s\n", name);
+    } catch (const std::exception& e) {
+        std::printf("FAIL %s: %s\n", name, e.what()), ++failures;
+    }
+}
+
+int main(int argc, char** argv) {
+    program = argv[argc - 1];
+    x = XOpenDisplay(nullptr);
+    if (argc != 2 || !x) return std::fprintf(stderr, "usage: DISPLAY=:n e2e_native_driver path/to/setup\n"), 2;
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });  // windows vanish while we look
+    work = fs::temp_directory_path() / ("e2e-native-" + std::to_string(getpid()));
+
+    // Stored values unlike the entries picked below, with hardware T&L on:
+    // the speaker box then refills its list on every notification, which lost
+    // the choice while the host reported the list closing before Qt applied it.
+    SetupSettings before = default_settings();
+    before.option_1011 = 0;  // no such box in the dialog: any notification clears it
+    before.width = 800, before.height = 600, before.bit_depth = 16, before.fullscreen = 1, before.speaker_config = 3;
+    SetupSettings after = before;
+    after.width = 1600, after.height = 1200, after.bit_depth = 32, after.speaker_config = 2;
+
+    check("choices from open lists: a click, arrow keys + Enter, the wheel + Enter", [&] {
+        Run run("choices", bytes_of(before));
+        run.show();
+        // A list's first opening once moved the focus: its refill reset the highlight.
+        run.open_list(IDC_SPEAKERS);  // "5.1 surround sound speakers" highlighted
+        key(XK_Up), key(XK_Up), key(XK_Return), run.list_closed();  // "Stereo speakers"
+        run.open_list(IDC_SPEAKERS);  // again: the wheel moves on from there
+        button(5), key(XK_Return), run.list_closed();  // "Quadraphonic speakers"
+        run.click_row(IDC_RESOLUTION, 0, 1);  // this screen's one size, 1600 x 1200
+        run.click_row(IDC_BIT_DEPTH, 0, 1);   // "32"
+        run.save_and_expect(bytes_of(after));
+    });
+    check("typed text selects no speaker entry", [&] {
+        // Without T&L and multipass the box keeps typed text; the host selected a matching entry.
+        SetupSettings typed = after;
+        typed.hardware_tnl = 0, typed.speaker_config = 3;
+        Run run("typed", bytes_of(typed));
+        run.show();
+        run.click(IDC_SPEAKERS);
+        key(XK_a, XK_Control_L), key(XK_S, XK_Shift_L);  // all of it replaced by "Stereo speakers"
+        for (const char* c = "tereo speakers"; *c; ++c) key(*c == ' ' ? XK_space : static_cast<KeySym>(*c));
+        run.save_and_expect(bytes_of(typed));
+    });
+    check("Exit on a first start asks; Yes discards", [&] {
+        Run run("first-exit", "");
+        run.show();
+        key(XK_Escape);
+        XSetInputFocus(x, run.wait_for("WARNING..."), RevertToPointerRoot, CurrentTime);
+        key(XK_Return);  // Yes, the default button
+        run.expect_exit(0);
+        require(fs::is_empty(run.config), "something was written");
+    });
+    check("Exit with a stored record ends at once, the record untouched", [&] {
+        Run run("stored-exit", bytes_of(after));
+        run.show();
+        key(XK_Escape);
+        wait_until([&] { return run.ended() || find("WARNING..."); }, "it stayed");
+        require(run.ended(), "it asked \"Discard changes ?!\"");
+        run.expect_exit(0);
+        require(read_all(run.record) == bytes_of(after), "the record changed");
+    });
+    check("a display that does not answer: one line, exit code 1", [&] {
+        std::string dead = ":4000";
+        for (Display* d; (d = XOpenDisplay(dead.c_str())); XCloseDisplay(d)) dead += '0';
+        Run run("dead-display", "", dead.c_str());
+        run.expect_exit(1);
+        const std::string err = read_all(work / "dead-display" / "stderr");
+        require(!err.empty() && err.find('\n') == err.size() - 1, "not one line: " + err);
+        require(fs::is_empty(run.config), "something was written");
+    });
+    fs::remove_all(work);
+    return failures ? 1 : 0;
+}
