@@ -61,16 +61,20 @@ QString device_lines(bool capture) {
     return lines;
 }
 
-QString wizard_text() {
+// What was found and what was not; "these devices" only when there are both.
+QString wizard_text(bool* both_found) {
     const QString playback = device_lines(false);
     const QString capture = device_lines(true);
+    *both_found = !playback.isEmpty() && !capture.isEmpty();
     QString text = QStringLiteral("Voice chat plays through the default playback device and records through the "
                                   "default recording device.\n\n");
     text += playback.isEmpty() ? QStringLiteral("No playback device was found.\n")
                                : QStringLiteral("Playback devices found:\n") + playback;
     text += capture.isEmpty() ? QStringLiteral("No recording device was found.\n")
                               : QStringLiteral("Recording devices found:\n") + capture;
-    text += QStringLiteral("\nPress OK to use voice chat with these devices, or Cancel to leave it off.");
+    text += *both_found ? QStringLiteral("\nPress OK to use voice chat with these devices, or Cancel to leave it off.")
+                        : QStringLiteral("\nVoice chat needs both a playback and a recording device. Press OK to "
+                                         "turn it on all the same, or Cancel to leave it off.");
     return text;
 }
 
@@ -79,8 +83,10 @@ long run_wizard() {
     // The dialog needs a widget application; without one nothing can be asked.
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return E_FAIL_;
     wizard_open = true;
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Voice chat audio setup"), wizard_text(),
-                    QMessageBox::Ok | QMessageBox::Cancel);
+    bool both_found = false;
+    const QString text = wizard_text(&both_found);
+    QMessageBox box(both_found ? QMessageBox::Question : QMessageBox::Warning, QStringLiteral("Voice chat audio setup"),
+                    text, QMessageBox::Ok | QMessageBox::Cancel);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);
     const int answer = box.exec();
