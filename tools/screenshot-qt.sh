@@ -1,8 +1,9 @@
 #!/bin/bash
 # Screenshots of the native dialog on a virtual display (1600x1200x24, no
 # window manager, so the pictures show the dialog's client area):
-#   docs/screenshot-qt-folded.png    as it opens
-#   docs/screenshot-qt-unfolded.png  after "Open expert settings..."
+#   docs/screenshot-qt-folded.png     as it opens
+#   docs/screenshot-qt-list-open.png  the speaker list open
+#   docs/screenshot-qt-unfolded.png   after "Open expert settings..."
 # Usage: tools/screenshot-qt.sh [build folder, default build/native]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -46,6 +47,12 @@ shoot() {
 }
 
 shoot docs/screenshot-qt-folded.png
+
+# The speaker list open: a click on the arrow at the right end of its field,
+# template rectangle 261,84,106 wide; the field is 21 pixels high.
+xdotool mousemove --window "$window" $(((261 * 6 + 2) / 4 + (106 * 6 + 2) / 4 - 8)) $(((84 * 13 + 4) / 8 + 10)) click 1
+shoot docs/screenshot-qt-list-open.png
+xdotool key Escape
 
 # "Open expert settings...": template rectangle 255,142,115,15 in dialog units
 # of 6 x 13 pixels (x * 6 / 4, y * 13 / 8); click its middle.
