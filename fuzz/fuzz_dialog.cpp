@@ -74,9 +74,14 @@ void check_consistent() {
     FUZZ_CHECK(m.d3d_alive == (d3d ? 1 : 0) && m.ddraw_alive == 0 && m.voice_alive == 0 && m.keys_open == 0);
     if (!d3d) return;
 
-    // The lists show the record.
-    FUZZ_CHECK(selected_data(IDC_REFRESH) == settings.refresh_rate);
+    // The lists show the record; one adapter item per adapter that names itself.
+    FUZZ_CHECK(selected_data(IDC_REFRESH) == settings.refresh_rate && m.nonzero_results == 0);
     const auto& adapters = control(IDC_ADAPTER)->items;
+    std::vector<intptr_t> named;
+    for (size_t i = 0; i < m.adapters.size(); ++i)
+        if (!m.adapters[i].identifier_fails) named.push_back(static_cast<intptr_t>(i));
+    FUZZ_CHECK(std::equal(adapters.begin(), adapters.end(), named.begin(), named.end(),
+                          [](const FakeItem& item, intptr_t ordinal) { return item.data == ordinal; }));
     const bool adapter_listed =
         std::any_of(adapters.begin(), adapters.end(), [](const FakeItem& i) { return i.data == settings.adapter; });
     FUZZ_CHECK(adapter_listed ? selected_data(IDC_ADAPTER) == settings.adapter

@@ -279,10 +279,11 @@ FakeControl* control(int32_t id) {
 
 HostWindow fake_dialog() { return &dialog_token; }
 
-void init_dialog() { setup_dialog_proc(fake_dialog(), WM_INITDIALOG, 0, 0); }
+void init_dialog() { fake.nonzero_results += setup_dialog_proc(fake_dialog(), WM_INITDIALOG, 0, 0) != 0; }
 
 void command(int32_t id, uint32_t code) {
-    setup_dialog_proc(fake_dialog(), WM_COMMAND, (uintptr_t{code} << 16) | (static_cast<uint32_t>(id) & 0xFFFF), 0);
+    const uintptr_t wparam = (uintptr_t{code} << 16) | (static_cast<uint32_t>(id) & 0xFFFF);
+    fake.nonzero_results += setup_dialog_proc(fake_dialog(), WM_COMMAND, wparam, 0) != 0;
 }
 
 bool click(int32_t id) {

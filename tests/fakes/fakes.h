@@ -86,6 +86,7 @@ struct FakeMachine {
     intptr_t end_code = 0;
     int ends = 0;
     bool strings_fail = false;  // every string load fails
+    int nonzero_results = 0;    // the dialog procedure answers 0 to every message
 };
 
 // Resets the fakes and the process-wide state and installs the fakes.
