@@ -81,6 +81,16 @@ done
 unset QT_QPA_PLATFORM XDG_CONFIG_HOME
 
 if [[ $WINE == 1 ]]; then
+    # The x86_64 programs through Wine's 64-bit loader itself: with 32-bit Wine
+    # also installed, /usr/bin/wine starts them through the 32-bit one, which
+    # hands the program to a process outside the launched tree, so its memory
+    # would go unmeasured.
+    if [[ -x /usr/lib/wine/wine64 ]]; then
+        mkdir -p "$samples/bin"
+        printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$samples/bin/wine"
+        chmod +x "$samples/bin/wine"
+        export PATH="$samples/bin:$PATH"
+    fi
     # Wine prefix and fonts ready before anything is timed.
     "$wine_run" --prefix "$prefix" cmd /c exit >/dev/null 2>&1 || true
     "$wineserver" -k 2>/dev/null || true
