@@ -195,7 +195,6 @@ public:
 
 protected:
     void showPopup() override;
-    void hidePopup() override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -372,8 +371,9 @@ void HostCombo::send_closeup() {
 void HostCombo::showPopup() {
     owner_->notify(id_, NOTIFY_DROPDOWN);
     if (!list_watched_) {
-        // The list and its frame: the wheel reaches the frame when the
-        // pointer is outside the list, which holds the pointer grab.
+        // The list and its frame: the frame tells when the list closes, and
+        // the wheel reaches it when the pointer is outside the list, which
+        // holds the pointer grab.
         list_watched_ = true;
         view()->viewport()->installEventFilter(this);
         if (QWidget* frame = view()->parentWidget()) frame->installEventFilter(this);
@@ -381,23 +381,23 @@ void HostCombo::showPopup() {
     wheel_rest_ = 0;
     popup_open_ = true;
     QComboBox::showPopup();
-}
-
-void HostCombo::hidePopup() {
-    QComboBox::hidePopup();
-    if (!popup_open_) return;
-    popup_open_ = false;
-    // Qt hides the list before it applies a choice made in it; the closing is
-    // reported after that choice (chosen()), or on its own once nothing was
-    // chosen (Esc, a click elsewhere).
-    closeup_pending_ = true;
-    QMetaObject::invokeMethod(this, [this] { send_closeup(); }, Qt::QueuedConnection);
+    if (!view()->isVisible()) popup_open_ = false;  // Qt shows no list for an empty box
 }
 
 bool HostCombo::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::Wheel || !popup_open_) return QComboBox::eventFilter(watched, event);
-    wheel_in_list(static_cast<QWheelEvent*>(event));
-    return true;
+    if (event->type() == QEvent::Hide && watched == view()->parentWidget() && popup_open_) {
+        // However the list closes (a choice, Esc, a click elsewhere, another
+        // window taking over). Qt hides it before it applies a choice made in
+        // it; the closing is reported after that choice (chosen()), or on its
+        // own when nothing was chosen.
+        popup_open_ = false;
+        closeup_pending_ = true;
+        QMetaObject::invokeMethod(this, [this] { send_closeup(); }, Qt::QueuedConnection);
+    } else if (event->type() == QEvent::Wheel && popup_open_) {
+        wheel_in_list(static_cast<QWheelEvent*>(event));
+        return true;
+    }
+    return QComboBox::eventFilter(watched, event);
 }
 
 void HostCombo::wheel_in_list(const QWheelEvent* wheel) {
