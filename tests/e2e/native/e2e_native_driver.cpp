@@ -157,8 +157,7 @@ int main(int argc, char** argv) {
     check("choices from open lists: a click, arrow keys + Enter, the wheel + Enter", [&] {
         Run run("choices", bytes_of(before));
         run.show();
-        // A list's first opening once moved the focus: its refill reset the highlight.
-        run.open_list(IDC_SPEAKERS);  // "5.1 surround sound speakers" highlighted
+        run.open_list(IDC_SPEAKERS);  // "5.1 surround..." highlighted (a first opening's refill once reset it)
         key(XK_Up), key(XK_Up), key(XK_Return), run.list_closed();  // "Stereo speakers"
         run.open_list(IDC_SPEAKERS);  // again: the wheel moves on from there
         button(5), key(XK_Return), run.list_closed();  // "Quadraphonic speakers"
