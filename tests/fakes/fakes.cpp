@@ -105,6 +105,7 @@ uint32_t d3d_release(D3DObject*) { return static_cast<uint32_t>(--fake.d3d_alive
 long dd_create(const Guid* device, DDrawObject** out) {
     if (device) fake.ddraw_args_ok = false;
     if (fake.ddraw_create_fails) return FAILED;
+    if (fake.ddraw_no_object) return 0;  // says it worked, gives nothing
     ++fake.ddraw_alive;
     *out = handle<DDrawObject>();
     return 0;

@@ -66,7 +66,7 @@ struct FakeMachine {
     int mode_queries = 0;
 
     // DirectDraw
-    bool ddraw_create_fails = false, ddraw_query_fails = false;
+    bool ddraw_create_fails = false, ddraw_query_fails = false, ddraw_no_object = false;
     uint32_t vram_bytes = 64u << 20;
     int ddraw_alive = 0;
     bool ddraw_args_ok = true;  // no device, local video memory caps only

@@ -45,9 +45,9 @@ TEST(VideoMemory, RoundsUpToAPowerOfTwoAndFailsToZero) {
         EXPECT_EQ(m.ddraw_alive, 0);
         EXPECT_TRUE(m.ddraw_args_ok);
     }
-    for (int failing = 0; failing < 2; ++failing) {
+    for (int failing = 0; failing < 3; ++failing) {
         FakeMachine& m = reset_fakes();
-        (failing ? m.ddraw_query_fails : m.ddraw_create_fails) = true;
+        m.ddraw_create_fails = failing == 0, m.ddraw_query_fails = failing == 1, m.ddraw_no_object = failing == 2;
         EXPECT_EQ(measure_video_memory(nullptr), 0);
         EXPECT_EQ(m.ddraw_alive, 0);
     }
@@ -85,6 +85,7 @@ TEST(ModeTable, OneEntryPerSizeWithTheFirstFormatsMultisampleBits) {
     EXPECT_EQ(mode_table[1].height, 600u);
     EXPECT_EQ(mode_table[1].caps, 0x15u);
 
+    EXPECT_EQ(table_for({mode(1366, 1024, 22), mode(640, 480, 22), mode(1366, 1025, 22), mode(640, 480, 23)}), 3);
     EXPECT_EQ(table_for({mode(800, 600, 21), mode(800, 600, 22)}, {{21, 0x04}, {22, 0x3C}}), 1);
     EXPECT_EQ(mode_table[0].caps, CAPS_32BIT | CAPS_MS2_WINDOWED);
 
@@ -133,7 +134,7 @@ TEST(AdapterList, ListsWhatCanNameItselfAndBringsTheRecordIntoRange) {
     const Case cases[] = {
         {1, 1, -1, {0}, 0, 0},       {200, 2, -1, {0, 1}, 0, 0}, {128, 2, -1, {0, 1}, 0, 0},
         {0, 0, -1, {}, -1, 0},       {2, 3, 1, {0, 2}, 1, 2},    {2, 3, 2, {0, 1}, 0, 2},
-        {1, 2, -1, {0, 1}, 1, 1},
+        {1, 2, -1, {0, 1}, 1, 1},   {1, 2, 0, {1}, 0, 1},
     };
     for (const Case& c : cases) {
         FakeMachine& m = lists_for({mode(640, 480, 22)});
@@ -164,6 +165,9 @@ TEST(AdapterList, ListsWhatCanNameItselfAndBringsTheRecordIntoRange) {
     EXPECT_FALSE(build_adapter_list());
     EXPECT_EQ(m.d3d_alive, 0);
     EXPECT_EQ(d3d, nullptr);
+    reset_fakes();  // without an adapter list, only the object
+    EXPECT_TRUE(build_adapter_list());
+    EXPECT_EQ(machine().d3d_alive, 1);
 }
 
 TEST(AdapterList, ShowsTheDriverVersionAndTheMemoryMeasuredAtEverySelection) {
@@ -192,6 +196,10 @@ TEST(AdapterList, ShowsTheDriverVersionAndTheMemoryMeasuredAtEverySelection) {
         m.ddraw_create_fails = true;
         select_adapter();
         EXPECT_EQ(control(IDC_VRAM)->text, "VRAM: 0MB");
+        m.strings_fail = true;  // the label goes, never a stale text
+        settings.adapter = 1;
+        select_adapter();
+        EXPECT_EQ(control(IDC_DRIVER_VERSION)->text, std::string(text).substr(15));
     }
 }
 
