@@ -380,6 +380,9 @@ void HostCombo::showPopup() {
     }
     wheel_rest_ = 0;
     popup_open_ = true;
+    // The open list is as wide as its longest entry: an adapter's renderer
+    // name rarely fits the field.
+    view()->setMinimumWidth(view()->sizeHintForColumn(0) + 2 * view()->frameWidth());
     QComboBox::showPopup();
     if (!view()->isVisible()) popup_open_ = false;  // Qt shows no list for an empty box
 }
