@@ -183,10 +183,13 @@ void act() {
             FUZZ_CHECK(settings.speaker_config == (before[33] <= 4 ? before[33] : 4));
             break;
         }
-        case 4: {  // Autodetect
+        case 4: {  // Autodetect, now and then with the display gone meanwhile
             const int32_t memory = video_memory_mb;
             const bool listed_1280 = listed(1280, 960);
+            m.d3d_fails = input->below(8) == 0;
             click(IDC_AUTODETECT);
+            FUZZ_CHECK(m.ended == m.d3d_fails && m.value == value);
+            if (m.ended) FUZZ_CHECK(m.boxes.back().caption == "Setup error" && m.end_code == 0);
             if (d3d) check_profile(memory, listed_1280, before);
             break;
         }
@@ -252,8 +255,10 @@ intptr_t run_dialog() {
     return 0;
 }
 
-int allocated;
-const ProgramHost HOST = {.allocate = [](size_t n) -> void* { return ++allocated, std::malloc(n); },
+int allocated, allocations, failing_allocation;
+const ProgramHost HOST = {.allocate = [](size_t n) -> void* {
+                              return ++allocations == failing_allocation ? nullptr : (++allocated, std::malloc(n));
+                          },
                           .release_memory = [](void* p) { --allocated, std::free(p); },
                           .com_initialize = [] {},
                           .init_common_controls = [] {},
@@ -282,7 +287,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     m.adapters.resize(in.below(4));
     for (FakeAdapter& a : m.adapters) {
         a.identifier_fails = in.below(8) == 0;
-        a.driver_version = static_cast<uint64_t>(in.u32()) << 32 | in.u32();
         const uint32_t modes = in.below(20);
         const bool many = modes == 19;  // past the table's 256 entries
         for (uint32_t i = 0; i < (many ? 300 : modes); ++i) {
@@ -294,7 +298,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (uint32_t format = 21; format <= 24; ++format) a.multisample[format] = in.byte();
     }
     m.key_exists |= in.below(2) == 0;
-    FUZZ_CHECK(setup_main(&HOST) == 0);
+    allocations = 0, failing_allocation = static_cast<int>(in.below(16));  // 1 or 2: a scratch buffer fails
+    const bool ran = failing_allocation != 1 && failing_allocation != 2;
+    FUZZ_CHECK(setup_main(&HOST) == (ran ? 0 : -1) && ran == !control(IDC_SPEAKERS)->items.empty());
     FUZZ_CHECK(m.d3d_alive == 0 && m.ddraw_alive == 0 && m.voice_alive == 0 && m.keys_open == 0 && allocated == 0);
     return 0;
 }

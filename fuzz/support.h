@@ -7,24 +7,17 @@
 #include <cstdio>
 #include <cstdlib>
 
-#define FUZZ_CHECK(condition)                                                                     \
-    do {                                                                                          \
-        if (!(condition)) {                                                                       \
-            std::fprintf(stderr, "invariant broken at %s:%d: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                         \
-        }                                                                                         \
-    } while (0)
+#define FUZZ_CHECK(condition)                                                                               \
+    ((condition) ? void()                                                                                   \
+                 : (std::fprintf(stderr, "invariant broken at %s:%d: %s\n", __FILE__, __LINE__, #condition), \
+                    std::abort()))
 
 // Takes values from the front of the input; an exhausted input reads zeros.
 class Input {
 public:
     Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
     bool empty() const { return size_ == 0; }
-    uint8_t byte() {
-        if (size_ == 0) return 0;
-        --size_;
-        return *data_++;
-    }
+    uint8_t byte() { return size_ ? (--size_, *data_++) : 0; }
     uint32_t u32() {
         uint32_t v = 0;
         for (int i = 0; i < 4; ++i) v = v << 8 | byte();

@@ -16,12 +16,13 @@ mkdir -p build/fuzz/artifacts
 
 case "${1:-}" in
 --merge)
-    # Keep the in-tree corpus small: the fewest inputs that reach every edge
-    # the current corpus and the work folder reach together.
+    # The inputs that reach every coverage feature the current corpus and the
+    # work folder reach together: each is a path the replay in every native
+    # test run checks the invariants on.
     for t in "${all[@]}"; do
         fresh=$(mktemp -d)
         mkdir -p "build/fuzz/work/$t"
-        "build/fuzz/$t" -merge=1 -use_counters=0 -detect_leaks=0 "$fresh" "fuzz/corpus/$t" "build/fuzz/work/$t" \
+        "build/fuzz/$t" -merge=1 -detect_leaks=0 "$fresh" "fuzz/corpus/$t" "build/fuzz/work/$t" \
             >"build/fuzz/work/$t.merge.log" 2>&1 || { echo "merge failed: $t"; exit 1; }
         # Merged inputs are named by their SHA-1. Hand-written seeds (other
         # names) always stay; hashed ones stay only while still needed.

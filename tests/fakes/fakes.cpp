@@ -1,8 +1,9 @@
 #include "fakes.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
+
+#include <strings.h>
 
 #include "app/state.h"
 #include "dialog/controller.h"
@@ -158,24 +159,16 @@ void enable(HostWindow w, bool on) { of(w)->enabled = on; }
 void set_text(HostWindow w, const char* text) {
     if (w != fake_dialog()) of(w)->text = text;
 }
-void list_reset(HostWindow w) {
-    of(w)->items.clear();
-    of(w)->selection = -1;
-}
+void list_reset(HostWindow w) { of(w)->items.clear(), of(w)->selection = -1; }
 int32_t list_append(HostWindow w, const char* text) {
     of(w)->items.push_back({text, 0});
     return static_cast<int32_t>(of(w)->items.size()) - 1;
 }
 int32_t list_add_sorted(HostWindow w, const char* text) {
     FakeControl* c = of(w);
-    if (!(c->style & 0x0100)) return list_append(w, text);  // CBS_SORT
-    const auto before = [](const std::string& a, const std::string& b) {
-        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-            return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
-        });
-    };
-    const auto at = std::upper_bound(c->items.begin(), c->items.end(), FakeItem{text, 0},
-                                     [&](const FakeItem& a, const FakeItem& b) { return before(a.text, b.text); });
+    if (!(c->style & 0x0100)) return list_append(w, text);  // no CBS_SORT
+    auto at = c->items.begin();  // after every item not greater, ignoring case
+    while (at != c->items.end() && strcasecmp(at->text.c_str(), text) <= 0) ++at;
     const auto pos = static_cast<int32_t>(at - c->items.begin());
     c->items.insert(at, {text, 0});
     if (c->selection >= pos) ++c->selection;  // the selection stays on its item
@@ -220,38 +213,21 @@ void set_window_pos(HostWindow w, int32_t x, int32_t y, int32_t width, int32_t h
     if (w == fake_dialog()) fake.rect = {x, y, x + width, y + height};
 }
 
-const RegistryApi fake_registry = {.open_key = reg_open,
-                                   .query_value = reg_query,
-                                   .create_key = reg_create,
-                                   .set_value = reg_set,
-                                   .close_key = reg_close};
-const Direct3DApi fake_d3d8 = {.create = d3d_create,
-                               .get_adapter_count = d3d_count,
-                               .get_adapter_identifier = d3d_identifier,
-                               .get_adapter_mode_count = d3d_mode_count,
-                               .enum_adapter_modes = d3d_mode,
-                               .check_device_multisample_type = d3d_multisample,
+const RegistryApi fake_registry = {.open_key = reg_open, .query_value = reg_query, .create_key = reg_create,
+                                   .set_value = reg_set, .close_key = reg_close};
+const Direct3DApi fake_d3d8 = {.create = d3d_create, .get_adapter_count = d3d_count,
+                               .get_adapter_identifier = d3d_identifier, .get_adapter_mode_count = d3d_mode_count,
+                               .enum_adapter_modes = d3d_mode, .check_device_multisample_type = d3d_multisample,
                                .release = d3d_release};
 const DirectDrawApi fake_ddraw = {.create = dd_create, .get_available_vid_mem = dd_vidmem, .release = dd_release};
 const VoiceTestApi fake_voice = {.create = voice_create, .check_audio_setup = voice_check, .release = voice_release};
-const DialogHostApi fake_host = {.get_item = get_item,
-                                 .get_check = get_check,
-                                 .set_check = set_check,
-                                 .enable = enable,
-                                 .set_text = set_text,
-                                 .list_reset = list_reset,
-                                 .list_append = list_append,
-                                 .list_add_sorted = list_add_sorted,
-                                 .list_count = list_count,
-                                 .list_set_data = list_set_data,
-                                 .list_get_data = list_get_data,
-                                 .list_get_selection = list_get_selection,
-                                 .list_set_selection = list_set_selection,
-                                 .load_string = load_string,
-                                 .message_box = message_box,
-                                 .end_dialog = end_dialog,
-                                 .get_window_rect = get_window_rect,
-                                 .set_window_pos = set_window_pos};
+const DialogHostApi fake_host = {
+    .get_item = get_item, .get_check = get_check, .set_check = set_check, .enable = enable, .set_text = set_text,
+    .list_reset = list_reset, .list_append = list_append, .list_add_sorted = list_add_sorted,
+    .list_count = list_count, .list_set_data = list_set_data, .list_get_data = list_get_data,
+    .list_get_selection = list_get_selection, .list_set_selection = list_set_selection, .load_string = load_string,
+    .message_box = message_box, .end_dialog = end_dialog, .get_window_rect = get_window_rect,
+    .set_window_pos = set_window_pos};
 
 char text_storage[TEXT_BUFFER_SIZE];
 char caption_storage[TEXT_BUFFER_SIZE];
