@@ -18,7 +18,7 @@ fi
 prefix="$(realpath -m "$prefix")"
 
 if [[ -z "${DISPLAY:-}" ]]; then
-    exec xvfb-run -a -s "-screen 0 1600x1200x24" "$0" --prefix "$prefix" "$@"
+    exec xvfb-run -a -s "-screen 0 1600x1200x24" env SETUP_OWN_DISPLAY=1 "$0" --prefix "$prefix" "$@"
 fi
 
 export WINEPREFIX="$prefix"
@@ -40,4 +40,12 @@ mkdir -p "$(dirname "$prefix")"
     fi
 ) 9>"$prefix.lock"
 
+if [[ -n "${SETUP_OWN_DISPLAY:-}" ]]; then
+    # The display ends with this script: the prefix's Wine session ends
+    # first, or the next run would meet a server whose desktop lost its display.
+    status=0
+    "$WINE" "$@" || status=$?
+    "$WINESERVER" -w
+    exit "$status"
+fi
 exec "$WINE" "$@"
