@@ -24,15 +24,15 @@ const Bytes DEFAULTS = bytes_of(default_settings());
 
 // Box id, record offset, and whether checked means 0.
 struct Box {
-    int32_t id;
     size_t offset;
+    int32_t id;
     bool inverted;
 };
-constexpr Box BOXES[] = {{IDC_FULLSCREEN, 21, false},     {IDC_TRIPLE_BUFFER, 25, false}, {IDC_HW_TNL, 22, false},
-                         {IDC_TEX_LOW_DETAIL, 24, false}, {IDC_VSYNC, 23, false},         {IDC_SOUND, 29, true},
-                         {IDC_SOFTWARE_MIXING, 32, false}, {IDC_DISABLE_EAX, 30, false},  {IDC_SUSPEND_INACTIVE, 31, false},
-                         {IDC_MULTIPASS, 19, false},      {IDC_TEX_TRUE_COLOR, 28, false}, {IDC_TEX_COMPRESSED, 27, false},
-                         {IDC_VOICE_CHAT, 34, false}};
+constexpr Box BOXES[] = {{21, IDC_FULLSCREEN, false},     {25, IDC_TRIPLE_BUFFER, false}, {22, IDC_HW_TNL, false},
+                         {24, IDC_TEX_LOW_DETAIL, false}, {23, IDC_VSYNC, false},         {29, IDC_SOUND, true},
+                         {32, IDC_SOFTWARE_MIXING, false}, {30, IDC_DISABLE_EAX, false},  {31, IDC_SUSPEND_INACTIVE, false},
+                         {19, IDC_MULTIPASS, false},      {28, IDC_TEX_TRUE_COLOR, false}, {27, IDC_TEX_COMPRESSED, false},
+                         {34, IDC_VOICE_CHAT, false}};
 constexpr int32_t SHARED[] = {IDC_SPEAKERS, IDC_FULLSCREEN, IDC_TRIPLE_BUFFER, IDC_SOUND, IDC_TEX_LOW_DETAIL,
                               IDC_VSYNC, IDC_OPTION_1011, IDC_SUSPEND_INACTIVE, IDC_HW_TNL, IDC_DISABLE_EAX,
                               IDC_SOFTWARE_MIXING, IDC_OPTION_1028, IDC_MULTIPASS};

@@ -19,7 +19,7 @@ namespace {
 using Strings = std::vector<std::string>;
 
 // Two adapters with a few 4:3 sizes, every multisample count supported.
-FakeMachine& machine_with(std::vector<DisplayMode> modes) {
+FakeMachine& machine_with(const std::vector<DisplayMode>& modes) {
     FakeMachine& m = reset_fakes();
     m.adapters = {FakeAdapter{"First", 0, false, modes, {{22, 0x3C}, {23, 0x3C}}}, FakeAdapter{"Second", 0, false, modes, {}}};
     return m;

@@ -48,45 +48,29 @@ struct FakeBox {
     uint32_t type = 0;
 };
 
+// Grouped by size rather than by seam: the static analysis wants no padding.
 struct FakeMachine {
-    // Registry: the one value under the settings key, when the key exists.
-    bool key_exists = false;
-    std::optional<Bytes> value;
-    uint32_t value_type = REG_TYPE_BINARY;
-    bool fail_open = false, fail_create = false, fail_set = false;
-    int keys_open = 0;
-    std::vector<std::string> registry_calls;  // "open <subkey>", "set <name> <type> <access>", ...
-
-    // Direct3D
-    bool d3d_fails = false;
+    std::optional<Bytes> value;               // the stored value, when there is one
+    std::vector<std::string> registry_calls;  // "open <subkey>", "query <name> <size>", "create ...", "set ..."
     std::vector<FakeAdapter> adapters = {FakeAdapter{}};
-    int d3d_alive = 0;
-    uint32_t d3d_sdk_seen = 0;
-    int multisample_probes = 0;
-    int mode_queries = 0;
-
-    // DirectDraw
-    bool ddraw_create_fails = false, ddraw_query_fails = false, ddraw_no_object = false;
-    uint32_t vram_bytes = 64u << 20;
-    int ddraw_alive = 0;
-    bool ddraw_args_ok = true;  // no device, local video memory caps only
-
-    // Voice test
-    long voice_create = 0, voice_query = 0, voice_wizard = 0;
-    int voice_alive = 0;
-    std::vector<uint32_t> voice_flags;
-    bool voice_args_ok = true;  // the published identifiers, no parent window
-
-    // Dialog
-    std::vector<FakeControl> controls;  // the template's, in template order
-    HostRect rect = {100, 100, 667, 478};
-    std::vector<FakeBox> boxes;
-    std::deque<int32_t> answers;  // box answers to give; IDYES / IDOK when empty
-    bool ended = false;
+    std::vector<uint32_t> voice_flags;       // the flags of every CheckAudioSetup
+    std::vector<FakeControl> controls;       // the template's, in template order
+    std::vector<FakeBox> boxes;              // every message box shown
+    std::deque<int32_t> answers;             // box answers to give; IDYES / IDOK when empty
+    long voice_create = 0, voice_query = 0, voice_wizard = 0;  // the voice test's answers
     intptr_t end_code = 0;
-    int ends = 0;
+    HostRect rect = {100, 100, 667, 478};
+    uint32_t value_type = REG_TYPE_BINARY, d3d_sdk_seen = 0, vram_bytes = 64u << 20;
+    // Objects and keys alive, calls made.
+    int keys_open = 0, d3d_alive = 0, ddraw_alive = 0, voice_alive = 0, ends = 0;
+    int multisample_probes = 0, mode_queries = 0;
+    int nonzero_results = 0;  // the dialog procedure answers 0 to every message
+    bool key_exists = false, fail_open = false, fail_create = false, fail_set = false;
+    bool d3d_fails = false, ddraw_create_fails = false, ddraw_query_fails = false, ddraw_no_object = false;
+    bool ddraw_args_ok = true;  // no device, local video memory caps only
+    bool voice_args_ok = true;  // the published identifiers, no parent window
+    bool ended = false;
     bool strings_fail = false;  // every string load fails
-    int nonzero_results = 0;    // the dialog procedure answers 0 to every message
 };
 
 // Resets the fakes and the process-wide state and installs the fakes.
