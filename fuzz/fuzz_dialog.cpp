@@ -199,7 +199,9 @@ void act() {
                 command(IDOK, 0);
                 FUZZ_CHECK(settings_bytes() == before);
                 if (!m.fail_set) FUZZ_CHECK(m.ended && m.end_code == 0 && *m.value == before && m.value_type == 3);
-                if (m.fail_set) FUZZ_CHECK(!m.ended && m.boxes.back().text == "The settings could not be saved.");
+                if (m.fail_set)
+                    FUZZ_CHECK(!m.ended && m.boxes.back().text == "The settings could not be saved." &&
+                               m.boxes.back().caption == "Setup error" && m.boxes.back().type == 0);
                 break;
             }
             const int32_t answer = input->byte() & 1 ? IDYES : IDNO;
