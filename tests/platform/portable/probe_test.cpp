@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "display_driver.h"
+#include "portable_backends.h"
 #include "probe_video_memory.h"
 #include "probe_vulkan.h"
 
@@ -95,6 +96,14 @@ TEST(VideoMemory, FromTheContextsDriverOrItsDrmNode) {
     gl.software = true;  // main memory is never counted
     EXPECT_EQ(video_memory_of(gl, root.c_str(), &bytes), VRAM_SOURCE_NONE);
     std::filesystem::remove_all(root);
+}
+
+// A fault this program had: with no display to reach, SDL 2.26 invents an
+// "offscreen" one, and the dialog listed it instead of ending with its
+// "Setup error" box.
+TEST(Display, AnInventedDisplayIsNoDisplay) {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}) unsetenv(name);
+    EXPECT_EQ(sdl_d3d8_api.create(220), nullptr);
 }
 
 }  // namespace
