@@ -3,7 +3,7 @@
 # unfolded, cropped to the dialog. Wine draws the window frame itself (virtual
 # desktop), so the pictures show the title bar as well.
 #   tools/screenshot-win32.sh [build dir]   (default: build/windows-x64)
-# Needs the targets setup and setup_shot built in that folder; writes
+# Needs the targets setup and setup_e2e built in that folder; writes
 # docs/screenshot-win32-folded.png and docs/screenshot-win32-unfolded.png.
 set -euo pipefail
 
@@ -17,11 +17,10 @@ if [[ -z "${SETUP_SHOT_INNER:-}" ]]; then
 fi
 
 setup="$build/setup.exe"
-shot="$build/tests/e2e/win32/setup_shot.exe"
-[[ -x "$setup" && -x "$shot" ]] || { echo "build setup and setup_shot in $build first" >&2; exit 2; }
+driver="$build/tests/e2e/win32/setup_e2e.exe"
+[[ -x "$setup" && -f "$driver" ]] || { echo "build setup and setup_e2e in $build first" >&2; exit 2; }
 
-# A prefix of its own: a first start with nothing stored, and the tests'
-# prefix left alone.
+# A prefix of its own: the tests' prefix left alone.
 export WINEPREFIX="$build/wineprefix-shot"
 export WINEARCH=win64
 export WINEDEBUG=-all
@@ -35,17 +34,10 @@ fi
 if [[ -d /usr/share/wine/fonts && ! -f "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ]]; then
     cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 fi
-wine reg delete 'HKLM\Software\Brannick\Velmora' /reg:32 /f >/dev/null 2>&1 || true
-# Every program of this prefix on one virtual desktop, so the helper finds
-# the dialog there and Wine draws the frames.
-wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1600x1200 /f >/dev/null 2>&1
-# The desktop is chosen when the prefix starts: let it stop first.
+# The driver puts setup.exe on a 1600x1200 virtual desktop of its own, at the
+# screen's top left; no desktop for every program of the prefix.
+wine reg delete 'HKCU\Software\Wine\Explorer' /v Desktop /f >/dev/null 2>&1 || true
 wineserver -w
-
-wine "$setup" >/dev/null 2>&1 &
-program=$!
-trap 'wineserver -k 2>/dev/null || true' EXIT
 
 mkdir -p "$out"
 capture() {  # name, then "left top width height"
@@ -56,10 +48,13 @@ capture() {  # name, then "left top width height"
     echo "$out/$name: ${width}x${height} at ${left},${top}"
 }
 
-step() { timeout 180 wine "$shot" "$1" | tr -d '\r'; }
-folded="$(step wait)"
-[[ -n "$folded" ]] || { echo "no dialog" >&2; exit 1; }
-capture screenshot-win32-folded.png "$folded"
-capture screenshot-win32-unfolded.png "$(step toggle)"
-step close >/dev/null || true
-timeout 60 tail --pid="$program" -f /dev/null || true
+# A first start: the driver prints the dialog's rectangle folded, and after a
+# line from here unfolded; after another line it ends the program.
+coproc SHOT { timeout 180 wine "$driver" "$setup" --shot; }
+trap 'wineserver -k 2>/dev/null || true' EXIT
+for name in screenshot-win32-folded.png screenshot-win32-unfolded.png; do
+    read -r rect <&"${SHOT[0]}" || { echo "no dialog" >&2; exit 1; }
+    capture "$name" "${rect%$'\r'}"
+    echo >&"${SHOT[1]}"
+done
+wait || true

@@ -17,6 +17,15 @@ fi
 # Wine takes only an absolute prefix.
 prefix="$(realpath -m "$prefix")"
 
+# A 32-bit program (PE machine 0x014c) needs the kernel's 32-bit support and
+# Wine's 32-bit loader; without them it is skipped (ctest: SKIP_RETURN_CODE 77).
+wine32="${SETUP_WINE32_LOADER:-/usr/lib/wine/wine}"
+if [[ -f "$1" && "$(od -An -tx1 -j "$(od -An -tu4 -j60 -N4 "$1")" -N6 "$1" | tr -d ' ')" == 504500004c01 ]] &&
+    ! "$wine32" --version >/dev/null 2>&1; then
+    echo "wine-run.sh: no 32-bit support (the kernel or $wine32 cannot run): $1 skipped"
+    exit 77
+fi
+
 if [[ -z "${DISPLAY:-}" ]]; then
     exec xvfb-run -a -s "-screen 0 1600x1200x24" env SETUP_OWN_DISPLAY=1 "$0" --prefix "$prefix" "$@"
 fi

@@ -1,11 +1,8 @@
-// setup.exe driven from outside as a player drives it: real mouse clicks and
-// keys (SendInput), lists dropped and chosen from, message boxes answered, and
-// the 35 stored bytes read back from the registry view the 32-bit engine reads.
-//   setup_e2e <setup.exe> [case]        every case, or the one named
-//   setup_e2e --shot wait|toggle|close  steers the setup.exe tools/screenshot-win32.sh started
+// setup.exe driven from outside as a player drives it: real mouse clicks and keys (SendInput), lists dropped and
+// chosen from, message boxes answered, the 35 stored bytes read back from the registry view the 32-bit engine reads.
+//   setup_e2e <setup.exe> [case | --shot]  every case, the one named, or shoot() below
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -24,8 +21,7 @@ std::string setup_exe;
 int failures = 0;
 
 bool report(bool ok, const std::string& what, int line) {
-    if (!ok) std::printf("  FAILED line %d: %s\n", line, what.c_str()), ++failures;
-    return ok;
+    return ok || (std::printf("  FAILED line %d: %s\n", line, what.c_str()), ++failures, false);
 }
 bool report_eq(long long got, long long want, const char* what, int line) {
     return report(got == want, std::string(what) + " is " + std::to_string(got) + ", not " + std::to_string(want), line);
@@ -35,63 +31,49 @@ bool report_eq(long long got, long long want, const char* what, int line) {
 #define REQUIRE(ok) do { if (!(ok)) return; } while (0)
 
 template <class F> bool until(F done, DWORD ms = STEP_MS) {
-    for (const DWORD t0 = GetTickCount(); GetTickCount() - t0 < ms; Sleep(20))
-        if (done()) return true;
-    return done();
+    for (const DWORD t0 = GetTickCount(); !done(); Sleep(20)) if (GetTickCount() - t0 > ms) return false;
+    return true;
 }
 
-// ---------------------------------------------------------------- the record
 
-// Every field of the 35 bytes, compared one by one so that a failure names it.
-#define FIELDS(F)                                                                                              \
-    F(tag) F(adapter) F(width) F(height) F(bit_depth) F(refresh_rate) F(antialiasing) F(multipass_rendering)  \
-    F(option_1028) F(fullscreen) F(hardware_tnl) F(vsync) F(low_detail_textures) F(triple_buffering)          \
-    F(option_1011) F(compressed_textures) F(true_color_textures) F(sound_disabled) F(disable_eax)             \
-    F(suspend_when_inactive) F(software_mixing_only) F(speaker_config) F(voice_chat)
+// Compared field by field, so that a failure names the field.
+#define FIELDS(F)                                                                                                 \
+    F(tag) F(adapter) F(width) F(height) F(bit_depth) F(refresh_rate) F(antialiasing) F(multipass_rendering)     \
+    F(option_1028) F(fullscreen) F(hardware_tnl) F(vsync) F(low_detail_textures) F(triple_buffering) F(option_1011) \
+    F(compressed_textures) F(true_color_textures) F(sound_disabled) F(disable_eax) F(suspend_when_inactive)      \
+    F(software_mixing_only) F(speaker_config) F(voice_chat)
 bool same_record(const SetupSettings& got, const SetupSettings& want, int line) {
     bool ok = true;
-#define F(f) ok &= report_eq(static_cast<int32_t>(got.f), static_cast<int32_t>(want.f), #f, line);
+#define F(f) ok &= report_eq(int32_t(got.f), int32_t(want.f), #f, line);
     FIELDS(F)
-#undef F
     return ok;
 }
 #define CHECK_RECORD(got, want) same_record((got), (want), __LINE__)
 
-// The value in one registry view; empty when there is none.
-std::vector<uint8_t> stored(REGSAM view = KEY_WOW64_32KEY) {
+std::vector<uint8_t> stored(REGSAM view = KEY_WOW64_32KEY) {  // empty when there is none
     std::vector<uint8_t> data(64);
-    DWORD size = 0;
-    HKEY key;
-    if (!RegOpenKeyExA(HKEY_LOCAL_MACHINE, KEY, 0, KEY_READ | view, &key)) {
-        if (size = 64; RegQueryValueExA(key, "Orvex_setup", nullptr, nullptr, data.data(), &size)) size = 0;
-        RegCloseKey(key);
-    }
-    data.resize(size);
-    return data;
+    DWORD size = 64;
+    HKEY k;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, KEY, 0, KEY_READ | view, &k)) return {};
+    if (RegQueryValueExA(k, "Orvex_setup", nullptr, nullptr, data.data(), &size)) size = 0;
+    return RegCloseKey(k), data.resize(size), data;
 }
-SetupSettings stored_record() {  // all zeros unless exactly 35 bytes are stored
-    SetupSettings s{};
-    if (const std::vector<uint8_t> b = stored(); b.size() == SETTINGS_SIZE) std::memcpy(&s, b.data(), SETTINGS_SIZE);
-    return s;
-}
-void store(const SetupSettings* s) {  // null: nothing stored, in either view
+void store(const SetupSettings* s) {  // null: nothing, in either view
     for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, KEY, view, 0);
     HKEY k;
     if (s && !RegCreateKeyExA(HKEY_LOCAL_MACHINE, KEY, 0, nullptr, 0, KEY_WRITE | KEY_WOW64_32KEY, nullptr, &k, nullptr))
         RegSetValueExA(k, "Orvex_setup", 0, REG_BINARY, reinterpret_cast<const BYTE*>(s), SETTINGS_SIZE), RegCloseKey(k);
 }
 
-// ---------------------------------------------------------------- windows of the other process
 
 LRESULT send(HWND w, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
     DWORD_PTR result = 0;
     return SendMessageTimeoutW(w, message, wparam, lparam, SMTO_ABORTIFHUNG, STEP_MS, &result) ? LRESULT(result) : -999;
 }
-// Text crosses processes as UTF-16; the program's texts are ASCII.
-std::string text(HWND w, UINT message = WM_GETTEXT, WPARAM wparam = 512) {
+std::string text(HWND w, UINT message = WM_GETTEXT, WPARAM wparam = 512) {  // crosses processes as UTF-16
     wchar_t t[512] = {};
     send(w, message, wparam, reinterpret_cast<LPARAM>(t));
-    return std::string(t, t + wcslen(t));
+    return std::string(t, t + wcslen(t));  // the program's texts are ASCII
 }
 std::vector<std::string> entries(HWND list) {
     std::vector<std::string> out;
@@ -100,25 +82,17 @@ std::vector<std::string> entries(HWND list) {
 }
 int number(const std::string& s) { return std::atoi(s.c_str()); }
 bool size_of(const std::string& entry, int* w, int* h) { return std::sscanf(entry.c_str(), "%d x %d", w, h) == 2; }
-// A visible top-level window of the process (0: any) with that class and caption.
-HWND find(DWORD pid, const char* cls, const char* caption = nullptr) {
+HWND find(DWORD pid, const char* cls, const char* caption = nullptr) {  // visible, top-level
     DWORD owner = 0;
     for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, cls, caption));)
-        if (GetWindowThreadProcessId(w, &owner) && (!pid || owner == pid) && IsWindowVisible(w)) return w;
+        if (GetWindowThreadProcessId(w, &owner) && owner == pid && IsWindowVisible(w)) return w;
     return nullptr;
 }
-std::string message_of(HWND box) {
-    std::string all;
-    for (HWND label = nullptr; (label = FindWindowExA(box, label, "Static", nullptr));) all += text(label);
-    return all;
-}
 
-// ---------------------------------------------------------------- the player's hands
 
-// Moves the mouse to `at` (default: the middle of `owner`) and clicks. Wine
-// moves the X pointer along, but a program may still hold X events from
-// before (a window mapped under the old pointer) that put the cursor back:
-// `owner` is made to read them (a sent message does) until the cursor stays.
+// Moves the mouse to `at` (default: the middle of `owner`) and clicks. X events from before the move (a window
+// mapped under the old pointer) may still put the cursor back: `owner` reads them when sent a message, and the
+// move is repeated until the cursor stays.
 void click(HWND owner, POINT at = {-1, -1}) {
     RECT r;
     if (at.x < 0) GetWindowRect(owner, &r), at = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
@@ -132,33 +106,28 @@ void click(HWND owner, POINT at = {-1, -1}) {
     SendInput(2, in + 1, sizeof(INPUT));
 }
 void key(WORD vk) {
-    INPUT in[2] = {{INPUT_KEYBOARD, {}}, {INPUT_KEYBOARD, {}}};
-    in[0].ki.wVk = in[1].ki.wVk = vk, in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    INPUT in[2] = {{INPUT_KEYBOARD, {.ki = {vk, 0, 0, 0, 0}}}, {INPUT_KEYBOARD, {.ki = {vk, 0, KEYEVENTF_KEYUP, 0, 0}}}};
     SendInput(2, in, sizeof(INPUT));
 }
 
-// ---------------------------------------------------------------- one run of setup.exe
 
 struct Program {
     PROCESS_INFORMATION pi{};
     HWND dialog = nullptr;
 
-    // Started, and its dialog waits for the player: the refill of the speaker
-    // list ends the initialisation, and a reply to WM_NULL means its loop runs.
-    bool start() {
+    // Ready: the refill of the speaker list ends the initialisation, a reply to WM_NULL means the loop runs.
+    bool start(const SetupSettings* stored_first) {
+        store(stored_first);
         STARTUPINFOA si{};
         si.cb = sizeof si, si.lpDesktop = desktop;
-        std::string line = "\"" + setup_exe + "\"";
-        if (!CreateProcessA(setup_exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-            return false;
         HWND error = nullptr;
-        const bool ready = until([&] {
-            dialog = find(pi.dwProcessId, "#32770", "Velmora");
-            error = find(pi.dwProcessId, "#32770", "Setup error");
-            return !alive() || error || (dialog && send(item(IDC_SPEAKERS), CB_GETCOUNT) == 5 && !send(dialog, WM_NULL));
-        }, START_MS);
-        if (error) std::printf("  setup.exe says \"%s\"\n", message_of(error).c_str());
-        return ready && alive() && !error;
+        const bool ready =
+            CreateProcessA(setup_exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) &&
+            until([&] {
+                dialog = find(pi.dwProcessId, "#32770", "Velmora"), error = find(pi.dwProcessId, "#32770", "Setup error");
+                return !alive() || error || (dialog && send(item(IDC_SPEAKERS), CB_GETCOUNT) == 5 && !send(dialog, WM_NULL));
+            }, START_MS);
+        return ready && alive() && !(error && std::printf("  setup.exe shows its \"Setup error\" box\n"));
     }
     bool alive() const { return WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT; }
     long long exit_code() const {
@@ -170,55 +139,49 @@ struct Program {
     int selection(int id) const { return static_cast<int>(send(item(id), CB_GETCURSEL)); }
     bool dropped(int id) const { return send(item(id), CB_GETDROPPEDSTATE) != 0; }
     std::string shown(int id) const { return text(item(id), CB_GETLBTEXT, selection(id)); }
+    // Exit (Esc) with changes: the program's box that asks, once it is up.
+    HWND asks() const {
+        HWND b = nullptr;
+        key(VK_ESCAPE);
+        const auto up = [&] { return (b = find(pi.dwProcessId, "#32770", "WARNING...")) != nullptr; };
+        return until(up) && FindWindowExA(b, nullptr, "Static", "Discard changes ?!") ? b : nullptr;
+    }
 
-    // A click whose effect the player sees; the program is done with it once
-    // it answers a message again (its handlers pump none).
+    // A click whose effect shows; the program is done with it once it answers a message (its handlers pump none).
     template <class F> bool click_until(int id, F done) {
         click(item(id));
         return until([&] { return done() && !send(dialog, WM_NULL); });
     }
-    bool toggle(int id) {
-        const bool was = checked(id);
-        return click_until(id, [&] { return checked(id) != was; });
-    }
+    bool toggle(int id) { return click_until(id, [&, was = checked(id)] { return checked(id) != was; }); }
     bool unfold() {  // the expert section lies below the fold
         return click_until(IDC_EXPERT_TOGGLE, [&] { return text(item(IDC_EXPERT_TOGGLE)) == "Close expert settings..."; });
     }
-    // Drops the list with a click on its arrow, then chooses the entry with a
-    // click on it, or by keys: the arrow keys walk to it, Enter takes it.
-    bool pick(int id, const std::string& entry, bool by_keys = false) {
-        const std::vector<std::string> all = entries(item(id));
-        const int n = static_cast<int>(std::find(all.begin(), all.end(), entry) - all.begin());
+    // Drops the list with a click on its arrow; takes the entry with a click, or walks to it with arrow keys + Enter.
+    bool pick(int id, int n, bool by_keys = false) {  // n < 0: from the end
+        if (n < 0) n += static_cast<int>(send(item(id), CB_GETCOUNT));
+        if (n == selection(id)) return false;  // a choice that changes nothing proves nothing
         RECT r{}, inside{};
         GetWindowRect(item(id), &r);
         click(dialog, {r.right - GetSystemMetrics(SM_CXVSCROLL) / 2 - 1, (r.top + r.bottom) / 2});
         // Dropped once the list holds the mouse: a click queued before then would still go to the box.
         GUITHREADINFO g{};
-        g.cbSize = sizeof g;
         HWND list = nullptr;
         if (!until([&] {
-                return dropped(id) && (list = find(pi.dwProcessId, "ComboLBox")) &&
-                       GetGUIThreadInfo(pi.dwThreadId, &g) && g.hwndCapture == list;
+                g.cbSize = sizeof g, list = find(pi.dwProcessId, "ComboLBox");
+                return dropped(id) && list && GetGUIThreadInfo(pi.dwThreadId, &g) && g.hwndCapture == list;
             }))
             return false;
         for (int i = selection(id); by_keys && i != n; i += i < n ? 1 : -1) key(i < n ? VK_DOWN : VK_UP);
         POINT p{};
-        if (by_keys) {
-            key(VK_RETURN);
-        } else if (send(list, LB_GETITEMRECT, n, reinterpret_cast<LPARAM>(&r)) >= 0 && GetClientRect(list, &inside) &&
-                   PtInRect(&inside, p = {(r.left + r.right) / 2, (r.top + r.bottom) / 2}) && ClientToScreen(list, &p)) {
+        if (by_keys) key(VK_RETURN);
+        else if (send(list, LB_GETITEMRECT, n, reinterpret_cast<LPARAM>(&r)) >= 0 && GetClientRect(list, &inside) &&
+                 PtInRect(&inside, p = {(r.left + r.right) / 2, (r.top + r.bottom) / 2}) && ClientToScreen(list, &p))
             click(list, p);
-        }
         return until([&] { return !dropped(id) && selection(id) == n; });
     }
-    // The program's message box with that caption and message, once it is up.
-    HWND box(const char* caption, const char* message) const {
-        HWND b = nullptr;
-        return until([&] { return (b = find(pi.dwProcessId, "#32770", caption)) && message_of(b) == message; }) ? b : nullptr;
-    }
-    ~Program() {
-        if (pi.hProcess && alive()) TerminateProcess(pi.hProcess, 99), WaitForSingleObject(pi.hProcess, STEP_MS);
-        if (pi.hProcess) CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
+    ~Program() {  // a run cut short
+        if (pi.hProcess) TerminateProcess(pi.hProcess, 99), WaitForSingleObject(pi.hProcess, STEP_MS);
+        if (pi.hProcess) CloseHandle(pi.hProcess), CloseHandle(pi.hThread);
     }
 };
 
@@ -230,22 +193,17 @@ SetupSettings record_shown(const Program& p, SetupSettings s) {
     if (p.selection(IDC_BIT_DEPTH) >= 0) s.bit_depth = number(p.shown(IDC_BIT_DEPTH));
     if (p.selection(IDC_REFRESH) >= 0) s.refresh_rate = number(p.shown(IDC_REFRESH));  // "Default": 0
     if (p.selection(IDC_ANTIALIAS) >= 0) s.antialiasing = uint8_t(number(p.shown(IDC_ANTIALIAS)));
-    using S = SetupSettings;
-    const std::pair<int, uint8_t S::*> boxes[] = {
-        {IDC_MULTIPASS, &S::multipass_rendering}, {IDC_FULLSCREEN, &S::fullscreen}, {IDC_HW_TNL, &S::hardware_tnl},
-        {IDC_VSYNC, &S::vsync}, {IDC_TEX_LOW_DETAIL, &S::low_detail_textures}, {IDC_TRIPLE_BUFFER, &S::triple_buffering},
-        {IDC_TEX_COMPRESSED, &S::compressed_textures}, {IDC_TEX_TRUE_COLOR, &S::true_color_textures},
-        {IDC_DISABLE_EAX, &S::disable_eax}, {IDC_SUSPEND_INACTIVE, &S::suspend_when_inactive},
-        {IDC_SOFTWARE_MIXING, &S::software_mixing_only}, {IDC_VOICE_CHAT, &S::voice_chat}};
-    for (const auto& [id, field] : boxes) s.*field = p.checked(id);
-    s.sound_disabled = !p.checked(IDC_SOUND);
-    s.speaker_config = uint8_t(p.selection(IDC_SPEAKERS));
+#define B(id, field) s.field = p.checked(id);
+    B(IDC_MULTIPASS, multipass_rendering) B(IDC_FULLSCREEN, fullscreen) B(IDC_HW_TNL, hardware_tnl) B(IDC_VSYNC, vsync)
+    B(IDC_TEX_LOW_DETAIL, low_detail_textures) B(IDC_TRIPLE_BUFFER, triple_buffering) B(IDC_VOICE_CHAT, voice_chat)
+    B(IDC_TEX_COMPRESSED, compressed_textures) B(IDC_TEX_TRUE_COLOR, true_color_textures) B(IDC_DISABLE_EAX, disable_eax)
+    B(IDC_SUSPEND_INACTIVE, suspend_when_inactive) B(IDC_SOFTWARE_MIXING, software_mixing_only)
+    s.sound_disabled = !p.checked(IDC_SOUND), s.speaker_config = uint8_t(p.selection(IDC_SPEAKERS));
     return s;
 }
 
-// `s` with the autodetect profile of the top tier (above 64 MB of video
-// memory; Wine's default is 4096 MB): 1024 x 768, or 1280 x 960 when the size
-// list held it before the profile ran.
+// `s` with the profile of the top tier (above 64 MB of video memory; Wine says 4096 MB): 1024 x 768, or
+// 1280 x 960 when the list held it before the profile ran.
 SetupSettings top_profile(SetupSettings s, const Program& p, bool list_filled) {
     int mb = 0, w = 0, h = 0;
     CHECK(std::sscanf(text(p.item(IDC_VRAM)).c_str(), "VRAM: %dMB", &mb) == 1 && mb > 64);
@@ -259,65 +217,63 @@ SetupSettings top_profile(SetupSettings s, const Program& p, bool list_filled) {
     return s;
 }
 
-// A stored record the machine shows as it is, far from the profile, with a tag
-// of its own and, in every byte that a choice below changes, another value.
+// Stored: one the machine shows as it is, far from the profile, with a tag of its own, and in every byte that a
+// choice below changes another value.
 SetupSettings stored_start() {
     SetupSettings s = default_settings();
     s.tag = 0x2A, s.width = 800, s.height = 600, s.bit_depth = 16, s.option_1011 = 0, s.fullscreen = 1;
-    s.speaker_config = 1;
-    return s;
+    return s.speaker_config = 1, s;
 }
 
-// ---------------------------------------------------------------- cases
 
-// Nothing stored: the profile is shown, so Exit (Esc) asks. No keeps the
-// dialog as it was; Yes ends the program and stores nothing, in either view.
-// The next start is a first start again, and Enter (Save and exit) stores
+// Save and exit (Enter, or a click) ends the program and stores what the dialog shows, `want`, in the 32-bit
+// view only.
+void saves(const Program& p, const SetupSettings& want, bool by_click = false) {
+    CHECK_RECORD(record_shown(p, want), want);
+    by_click ? click(p.item(IDOK)) : key(VK_RETURN);
+    SetupSettings s{};
+    if (!CHECK_EQ(p.exit_code(), 0) || !CHECK_EQ(stored().size(), SETTINGS_SIZE)) return;
+    std::memcpy(&s, stored().data(), SETTINGS_SIZE);
+    CHECK_RECORD(s, want) && CHECK(stored(KEY_WOW64_64KEY).empty());
+}
+
+// Nothing stored: the profile is shown, so Exit (Esc) asks. No keeps the dialog as it was; Yes ends the program
+// and stores nothing, in either view. So the next start is a first start too: Enter (Save and exit) stores
 // exactly what the dialog shows, in the 32-bit view only.
 void first_start() {
-    store(nullptr);
     Program p;
-    REQUIRE(CHECK(p.start()));
+    REQUIRE(CHECK(p.start(nullptr)));
     const SetupSettings shown = record_shown(p, default_settings());
-    key(VK_ESCAPE);
-    HWND box = p.box("WARNING...", "Discard changes ?!");
+    HWND box = p.asks();
     REQUIRE(CHECK(box != nullptr));
     click(GetDlgItem(box, IDNO));
     REQUIRE(CHECK(until([&] { return !IsWindow(box); }) && p.alive()));
     CHECK_RECORD(record_shown(p, default_settings()), shown);
-    key(VK_ESCAPE);
-    REQUIRE(CHECK(p.box("WARNING...", "Discard changes ?!") != nullptr));
+    REQUIRE(CHECK(p.asks() != nullptr));
     key(VK_RETURN);  // Yes, the box's default button
-    CHECK_EQ(p.exit_code(), 0);
-    CHECK(stored().empty() && stored(KEY_WOW64_64KEY).empty());
+    CHECK(p.exit_code() == 0 && stored().empty() && stored(KEY_WOW64_64KEY).empty());
 
     Program again;
-    REQUIRE(CHECK(again.start()));
-    const SetupSettings want = top_profile(default_settings(), again, false);  // it ran before the lists were filled
-    CHECK_RECORD(record_shown(again, want), want);
-    key(VK_RETURN);
-    REQUIRE(CHECK_EQ(again.exit_code(), 0));
-    CHECK_RECORD(stored_record(), want);
-    CHECK(stored(KEY_WOW64_64KEY).empty());
+    REQUIRE(CHECK(again.start(nullptr)));
+    saves(again, top_profile(default_settings(), again, false));  // it ran before the lists were filled
 }
 
-// Choices from dropped lists, by mouse and by keys, and clicked boxes land in
-// their bytes; every other byte stays as stored.
+// Choices from dropped lists (mouse and keys) and clicked boxes land in their bytes; the others stay as stored.
 void choices_land_in_their_bytes() {
     SetupSettings want = stored_start();
-    store(&want);
     Program p;
-    REQUIRE(CHECK(p.start()) && CHECK_RECORD(record_shown(p, want), want));
+    REQUIRE(CHECK(p.start(&want)) && CHECK_RECORD(record_shown(p, want), want));
     // The size first: it refills the lists of rates, depths and antialiasing.
-    const std::vector<std::string> sizes = entries(p.item(IDC_RESOLUTION));
+    const int size = p.selection(IDC_RESOLUTION) + 1;  // in sight when the list drops
     int w = 0, h = 0;
-    REQUIRE(CHECK(sizes.size() > 3 && size_of(sizes[sizes.size() - 2], &w, &h)));
-    REQUIRE(CHECK(p.pick(IDC_RESOLUTION, sizes[sizes.size() - 2])));
+    REQUIRE(CHECK(size_of(entries(p.item(IDC_RESOLUTION)).at(size), &w, &h) && p.pick(IDC_RESOLUTION, size)));
     want.width = w, want.height = h;
-    const std::string rate = entries(p.item(IDC_REFRESH)).back(), level = entries(p.item(IDC_ANTIALIAS)).back();
-    CHECK(p.pick(IDC_BIT_DEPTH, "32", true) && p.pick(IDC_REFRESH, rate) && p.pick(IDC_ANTIALIAS, level, true));
-    want.bit_depth = 32, want.refresh_rate = number(rate), want.antialiasing = uint8_t(number(level));
-    CHECK(p.pick(IDC_SPEAKERS, "5.1 surround sound speakers"));
+    // The last entries: 32 bits (16 stored), the highest rate, the most antialiasing.
+    CHECK(p.pick(IDC_BIT_DEPTH, -1, true) && p.pick(IDC_REFRESH, -1) && p.pick(IDC_ANTIALIAS, -1, true));
+    const auto last = [&](int id) { return number(entries(p.item(id)).back()); };
+    want.bit_depth = last(IDC_BIT_DEPTH), want.refresh_rate = last(IDC_REFRESH);
+    want.antialiasing = uint8_t(last(IDC_ANTIALIAS));
+    CHECK(p.pick(IDC_SPEAKERS, 3));
     want.speaker_config = 3;
     for (int id : {IDC_VSYNC, IDC_TEX_LOW_DETAIL, IDC_TEX_TRUE_COLOR, IDC_DISABLE_EAX, IDC_SOFTWARE_MIXING})
         CHECK(p.toggle(id));
@@ -325,79 +281,60 @@ void choices_land_in_their_bytes() {
     want.true_color_textures = 1, want.compressed_textures = 0;  // one excludes the other
     CHECK(p.unfold() && p.toggle(IDC_MULTIPASS) && p.toggle(IDC_SUSPEND_INACTIVE));
     want.multipass_rendering = 1, want.hardware_tnl = 0, want.suspend_when_inactive = 0;
-    // Guard: under optimisation GCC once turned every CheckAudioSetup call of
-    // the hand-declared voice test interface into a pure-virtual trap. No
-    // player can click this box (disabled in the template): the driver enables
-    // it. Wine's voice test answers E_NOTIMPL, which keeps voice chat on.
+    // Guard: under optimisation GCC once turned every CheckAudioSetup call of the hand-declared voice test
+    // interface into a pure-virtual trap. No player can click this box (disabled in the template): the driver
+    // enables it. Wine's voice test answers E_NOTIMPL, which keeps voice chat on.
     EnableWindow(p.item(IDC_VOICE_CHAT), TRUE);
     CHECK(p.toggle(IDC_VOICE_CHAT) && p.alive() && p.checked(IDC_VOICE_CHAT));
     want.voice_chat = 1;
-    CHECK_RECORD(record_shown(p, want), want);
-    key(VK_RETURN);
-    REQUIRE(CHECK_EQ(p.exit_code(), 0));
-    CHECK_RECORD(stored_record(), want);
+    saves(p, want);
 }
 
-// After changes, Autodetect shows the profile again (1280 x 960 now, when it
-// is listed) but keeps speakers and adapter, and tag and voice chat as stored.
+// After changes, Autodetect shows the profile again (1280 x 960 now, when listed) but keeps speakers and adapter,
+// and tag and voice chat as stored.
 void autodetect_keeps_speakers_and_adapter() {
     SetupSettings start = stored_start();
     start.voice_chat = 1;
-    store(&start);
     Program p;
-    REQUIRE(CHECK(p.start()));
-    CHECK(p.toggle(IDC_VSYNC) && p.toggle(IDC_TEX_LOW_DETAIL) && p.pick(IDC_SPEAKERS, "5.1 surround sound speakers"));
+    REQUIRE(CHECK(p.start(&start)));
+    CHECK(p.toggle(IDC_VSYNC) && p.toggle(IDC_TEX_LOW_DETAIL) && p.pick(IDC_SPEAKERS, 3));
     SetupSettings want = top_profile(start, p, true);
     want.speaker_config = 3;
     CHECK(p.click_until(IDC_AUTODETECT, [&] { return !p.checked(IDC_VSYNC); }));
-    CHECK_RECORD(record_shown(p, want), want);
-    click(p.item(IDOK));
-    REQUIRE(CHECK_EQ(p.exit_code(), 0));
-    CHECK_RECORD(stored_record(), want);
+    saves(p, want, true);
 }
 
 const struct { const char* name; void (*run)(); } CASES[] = {
-    {"first_start", first_start},
-    {"choices_land_in_their_bytes", choices_land_in_their_bytes},
-    {"autodetect_keeps_speakers_and_adapter", autodetect_keeps_speakers_and_adapter},
-};
+    {"first_start", first_start}, {"choices_land_in_their_bytes", choices_land_in_their_bytes},
+    {"autodetect_keeps_speakers_and_adapter", autodetect_keeps_speakers_and_adapter}};
 
-// For tools/screenshot-win32.sh: prints the dialog's rectangle as "left top
-// width height" once it is ready (wait) or unfolded (toggle); close: Exit, Yes.
-int steer(const std::string& what) {
-    Program p;  // the script's: found on the same desktop
-    auto ready = [&] { return (p.dialog = find(0, "#32770", "Velmora")) && send(p.item(IDC_SPEAKERS), CB_GETCOUNT) == 5; };
-    if (!until(ready, START_MS) || (what == "toggle" && !p.unfold())) return 1;
-    if (what == "close") {
-        click(p.item(IDCANCEL));
-        if (HWND box = p.box("WARNING...", "Discard changes ?!")) click(GetDlgItem(box, IDYES));
-        return until([&] { return !IsWindow(p.dialog); }) ? 0 : 1;
-    }
-    RECT r;
-    RedrawWindow(p.dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-    send(p.dialog, WM_NULL), GetWindowRect(p.dialog, &r);
-    return std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top) < 0;
+// For tools/screenshot-win32.sh: a first start; prints the dialog's rectangle ("left top width height") folded
+// and, after a line on stdin, unfolded; ends after another line.
+int shoot() {
+    Program p;
+    auto shown = [&] {
+        RECT r;
+        send(p.dialog, WM_NULL), GetWindowRect(p.dialog, &r);
+        std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top), std::fflush(stdout);
+        return std::getchar() != EOF;
+    };
+    return p.start(nullptr) && shown() && p.unfold() && shown() ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return std::fprintf(stderr, "usage: setup_e2e <setup.exe> [case] | --shot wait|toggle|close\n"), 2;
-    if (!strcmp(argv[1], "--shot")) return argc > 2 ? steer(argv[2]) : 2;
-    // A Unix path from the build is the same file on Wine's Z: drive.
-    setup_exe = argv[1][0] == '/' ? std::string("Z:") + argv[1] : argv[1];
-    std::replace(setup_exe.begin(), setup_exe.end(), '/', '\\');
-    // A Wine virtual desktop of its own: it lists the usual sizes (Wine's plain
-    // desktop offers the screen's own alone), and this thread's input goes there.
+    if (argc < 2) return std::fprintf(stderr, "usage: setup_e2e <setup.exe> [case | --shot]\n"), 2;
+    setup_exe = argv[1][0] == '/' ? std::string("Z:") + argv[1] : argv[1];  // Wine's Z: drive is /
+    for (char& c : setup_exe) c = c == '/' ? '\\' : c;
+    // A Wine virtual desktop of its own: it lists the usual sizes (the plain desktop offers the screen's own
+    // alone), and this thread's input goes there.
     RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\Explorer\\Desktops", desktop, REG_SZ, "1600x1200", 10);
     if (!SetThreadDesktop(CreateDesktopA(desktop, nullptr, nullptr, 0, GENERIC_ALL, nullptr)))
         return std::printf("no desktop of its own\n"), 1;
-    for (const auto& c : CASES) {
-        if (argc > 2 && strcmp(argv[2], c.name)) continue;
-        const int before = failures;
-        c.run();
-        std::printf("%s %s\n", failures == before ? "ok  " : "FAIL", c.name);
-    }
-    store(nullptr);
-    return failures ? 1 : 0;
+    if (argc > 2 && !strcmp(argv[2], "--shot")) return shoot();
+    for (const auto& c : CASES)
+        if (const int before = failures; argc < 3 || !strcmp(argv[2], c.name))
+            c.run(), std::printf("%s %s\n", failures == before ? "ok  " : "FAIL", c.name);
+    return store(nullptr), failures ? 1 : 0;
 }
