@@ -35,18 +35,15 @@ template <class F> bool until(F done, DWORD ms = STEP_MS) {
     return true;
 }
 
-
-// Compared field by field, so that a failure names the field.
+// Compared field by field, so that a failure names every field that differs.
 #define FIELDS(F)                                                                                                 \
     F(tag) F(adapter) F(width) F(height) F(bit_depth) F(refresh_rate) F(antialiasing) F(multipass_rendering)     \
     F(option_1028) F(fullscreen) F(hardware_tnl) F(vsync) F(low_detail_textures) F(triple_buffering) F(option_1011) \
     F(compressed_textures) F(true_color_textures) F(sound_disabled) F(disable_eax) F(suspend_when_inactive)      \
     F(software_mixing_only) F(speaker_config) F(voice_chat)
 bool same_record(const SetupSettings& got, const SetupSettings& want, int line) {
-    bool ok = true;
-#define F(f) ok &= report_eq(int32_t(got.f), int32_t(want.f), #f, line);
-    FIELDS(F)
-    return ok;
+#define F(f) &report_eq(int32_t(got.f), int32_t(want.f), #f, line)
+    return true FIELDS(F);
 }
 #define CHECK_RECORD(got, want) same_record((got), (want), __LINE__)
 
@@ -64,7 +61,6 @@ void store(const SetupSettings* s) {  // null: nothing, in either view
     if (s && !RegCreateKeyExA(HKEY_LOCAL_MACHINE, KEY, 0, nullptr, 0, KEY_WRITE | KEY_WOW64_32KEY, nullptr, &k, nullptr))
         RegSetValueExA(k, "Orvex_setup", 0, REG_BINARY, reinterpret_cast<const BYTE*>(s), SETTINGS_SIZE), RegCloseKey(k);
 }
-
 
 LRESULT send(HWND w, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
     DWORD_PTR result = 0;
@@ -89,7 +85,6 @@ HWND find(DWORD pid, const char* cls, const char* caption = nullptr) {  // visib
     return nullptr;
 }
 
-
 // Moves the mouse to `at` (default: the middle of `owner`) and clicks. X events from before the move (a window
 // mapped under the old pointer) may still put the cursor back: `owner` reads them when sent a message, and the
 // move is repeated until the cursor stays.
@@ -109,7 +104,6 @@ void key(WORD vk) {
     INPUT in[2] = {{INPUT_KEYBOARD, {.ki = {vk, 0, 0, 0, 0}}}, {INPUT_KEYBOARD, {.ki = {vk, 0, KEYEVENTF_KEYUP, 0, 0}}}};
     SendInput(2, in, sizeof(INPUT));
 }
-
 
 struct Program {
     PROCESS_INFORMATION pi{};
@@ -138,6 +132,10 @@ struct Program {
     bool checked(int id) const { return send(item(id), BM_GETCHECK) == BST_CHECKED; }
     int selection(int id) const { return static_cast<int>(send(item(id), CB_GETCURSEL)); }
     bool dropped(int id) const { return send(item(id), CB_GETDROPPEDSTATE) != 0; }
+    HWND capture() const {
+        GUITHREADINFO g{};
+        return g.cbSize = sizeof g, GetGUIThreadInfo(pi.dwThreadId, &g) ? g.hwndCapture : nullptr;
+    }
     std::string shown(int id) const { return text(item(id), CB_GETLBTEXT, selection(id)); }
     // Exit (Esc) with changes: the program's box that asks, once it is up.
     HWND asks() const {
@@ -164,12 +162,8 @@ struct Program {
         GetWindowRect(item(id), &r);
         click(dialog, {r.right - GetSystemMetrics(SM_CXVSCROLL) / 2 - 1, (r.top + r.bottom) / 2});
         // Dropped once the list holds the mouse: a click queued before then would still go to the box.
-        GUITHREADINFO g{};
         HWND list = nullptr;
-        if (!until([&] {
-                g.cbSize = sizeof g, list = find(pi.dwProcessId, "ComboLBox");
-                return dropped(id) && list && GetGUIThreadInfo(pi.dwThreadId, &g) && g.hwndCapture == list;
-            }))
+        if (!until([&] { return dropped(id) && (list = find(pi.dwProcessId, "ComboLBox")) && capture() == list; }))
             return false;
         for (int i = selection(id); by_keys && i != n; i += i < n ? 1 : -1) key(i < n ? VK_DOWN : VK_UP);
         POINT p{};
@@ -219,12 +213,11 @@ SetupSettings top_profile(SetupSettings s, const Program& p, bool list_filled) {
 
 // Stored: one the machine shows as it is, far from the profile, with a tag of its own, and in every byte that a
 // choice below changes another value.
-SetupSettings stored_start() {
+const SetupSettings STORED = [] {
     SetupSettings s = default_settings();
     s.tag = 0x2A, s.width = 800, s.height = 600, s.bit_depth = 16, s.option_1011 = 0, s.fullscreen = 1;
     return s.speaker_config = 1, s;
-}
-
+}();
 
 // Save and exit (Enter, or a click) ends the program and stores what the dialog shows, `want`, in the 32-bit
 // view only.
@@ -260,7 +253,7 @@ void first_start() {
 
 // Choices from dropped lists (mouse and keys) and clicked boxes land in their bytes; the others stay as stored.
 void choices_land_in_their_bytes() {
-    SetupSettings want = stored_start();
+    SetupSettings want = STORED;
     Program p;
     REQUIRE(CHECK(p.start(&want)) && CHECK_RECORD(record_shown(p, want), want));
     // The size first: it refills the lists of rates, depths and antialiasing.
@@ -285,7 +278,7 @@ void choices_land_in_their_bytes() {
     // interface into a pure-virtual trap. No player can click this box (disabled in the template): the driver
     // enables it. Wine's voice test answers E_NOTIMPL, which keeps voice chat on.
     EnableWindow(p.item(IDC_VOICE_CHAT), TRUE);
-    CHECK(p.toggle(IDC_VOICE_CHAT) && p.alive() && p.checked(IDC_VOICE_CHAT));
+    REQUIRE(CHECK(p.toggle(IDC_VOICE_CHAT) && p.alive() && p.checked(IDC_VOICE_CHAT)));
     want.voice_chat = 1;
     saves(p, want);
 }
@@ -293,7 +286,7 @@ void choices_land_in_their_bytes() {
 // After changes, Autodetect shows the profile again (1280 x 960 now, when listed) but keeps speakers and adapter,
 // and tag and voice chat as stored.
 void autodetect_keeps_speakers_and_adapter() {
-    SetupSettings start = stored_start();
+    SetupSettings start = STORED;
     start.voice_chat = 1;
     Program p;
     REQUIRE(CHECK(p.start(&start)));
