@@ -152,7 +152,7 @@ def main():
     ap.add_argument("--count", type=int, default=60)
     ap.add_argument("--source", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
     ap.add_argument("--build", help="scratch folder (default <source>/build/mutate)")
-    ap.add_argument("--test-timeout", type=int, default=900, help="seconds for one ctest run")
+    ap.add_argument("--test-timeout", type=int, default=300, help="seconds for one test (a mutant may loop forever)")
     ap.add_argument("--rev", help="take the tree from this git revision instead of the working tree")
     ap.add_argument("--list", action="store_true", help="print the drawn mutants and stop")
     ap.add_argument("--target", action="append", default=[], help="build only these targets (for quick looks)")
@@ -190,13 +190,14 @@ def main():
         subprocess.run(["cmake", "--preset", "native", "-B", build, "-DSETUP_BENCH=OFF"], cwd=source, check=True,
                        stdout=subprocess.DEVNULL)
     build_cmd = ["cmake", "--build", build] + [a for t in args.target for a in ("--target", t)]
-    test_cmd = ["ctest", "--test-dir", build, "--stop-on-failure"] + (["-R", args.only] if args.only else [])
+    test_cmd = ["ctest", "--test-dir", build, "--stop-on-failure", "--timeout", str(args.test_timeout)]
+    test_cmd += ["-R", args.only] if args.only else []
     log_path = os.path.join(build, "mutate.log")
     with open(log_path, "w") as log:
         if run(build_cmd, source, 3600, log) != 0:
             print(f"the unmutated tree does not build: see {log_path}")
             return 2
-        if run(test_cmd, build, args.test_timeout, log) != 0:
+        if run(test_cmd, build, 10 * args.test_timeout, log) != 0:
             print(f"the unmutated tree fails its tests: see {log_path}")
             return 2
 
@@ -214,7 +215,7 @@ def main():
                     stillborn.append(site)
                     verdict = "does not build"
                 else:
-                    tested = run(test_cmd, build, args.test_timeout, log)
+                    tested = run(test_cmd, build, 10 * args.test_timeout, log)
                     (survived if tested == 0 else killed).append(site)
                     verdict = "survived" if tested == 0 else f"killed ({'timeout' if tested == 'timeout' else 'tests failed'})"
         finally:
