@@ -140,6 +140,15 @@ bool listed(uint32_t w, uint32_t h) {
 }
 
 Input* input;
+int com;
+bool controls_ready;
+
+// No display device: the one box, the dialog ended, its controls still refilled.
+void check_fatal() {
+    const FakeBox& box = machine().boxes.back();
+    FUZZ_CHECK(box.text == "DirectX : Display devices could not be enumerated." && box.caption == "Setup error" &&
+               box.type == 0 && machine().end_code == 0 && machine().ends == 1 && texts(IDC_SPEAKERS).size() == 5);
+}
 
 void act() {
     FakeMachine& m = machine();
@@ -189,7 +198,7 @@ void act() {
             m.d3d_fails = input->below(8) == 0;
             click(IDC_AUTODETECT);
             FUZZ_CHECK(m.ended == m.d3d_fails && m.value == value);
-            if (m.ended) FUZZ_CHECK(m.boxes.back().caption == "Setup error" && m.end_code == 0);
+            if (m.ended) check_fatal();
             if (d3d) check_profile(memory, listed_1280, before);
             break;
         }
@@ -237,11 +246,8 @@ intptr_t run_dialog() {
     FUZZ_CHECK(settings_loaded == stored);
     const Bytes before = settings_bytes();
     init_dialog();
-    FUZZ_CHECK(m.ended == (d3d == nullptr));
-    if (m.ended) {
-        FUZZ_CHECK(m.boxes.size() == 1 && m.boxes[0].caption == "Setup error" && m.end_code == 0);
-        return 0;
-    }
+    FUZZ_CHECK(com == 1 && controls_ready && m.ended == (d3d == nullptr));
+    if (m.ended) return check_fatal(), 0;
     if (!stored) check_profile(video_memory_mb, false, before);
     // A stored record stands, but for what the lists bring in line.
     Bytes now = settings_bytes();
@@ -262,10 +268,10 @@ const ProgramHost HOST = {.allocate = [](size_t n) -> void* {
                               return ++allocations == failing_allocation ? nullptr : (++allocated, std::malloc(n));
                           },
                           .release_memory = [](void* p) { --allocated, std::free(p); },
-                          .com_initialize = [] {},
-                          .init_common_controls = [] {},
+                          .com_initialize = [] { ++com; },
+                          .init_common_controls = [] { controls_ready = true; },
                           .run_dialog = run_dialog,
-                          .com_uninitialize = [] {}};
+                          .com_uninitialize = [] { --com; }};
 
 }  // namespace
 
@@ -301,8 +307,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     m.key_exists |= in.below(2) == 0;
     allocations = 0, failing_allocation = static_cast<int>(in.below(16));  // 1 or 2: a scratch buffer fails
+    com = 0, controls_ready = false;
     const bool ran = failing_allocation != 1 && failing_allocation != 2;
-    FUZZ_CHECK(setup_main(&HOST) == (ran ? 0 : -1) && ran == !control(IDC_SPEAKERS)->items.empty());
+    FUZZ_CHECK(setup_main(&HOST) == (ran ? 0 : -1) && ran == !control(IDC_SPEAKERS)->items.empty() && com == 0);
     FUZZ_CHECK(m.d3d_alive == 0 && m.ddraw_alive == 0 && m.voice_alive == 0 && m.keys_open == 0 && allocated == 0);
     return 0;
 }

@@ -14,7 +14,8 @@ int main(int argc, char** argv) {
     if (LLVMFuzzerInitialize) LLVMFuzzerInitialize(&argc, &argv);
     int inputs = 0;
     for (int i = 1; i < argc; ++i)
-        for (const auto& entry : std::filesystem::directory_iterator(argv[i])) {
+        for (const auto& entry : argv[i][0] == '-' ? std::filesystem::directory_iterator()  // a libFuzzer flag
+                                                   : std::filesystem::directory_iterator(argv[i])) {
             std::ifstream in(entry.path(), std::ios::binary);
             const std::vector<uint8_t> data{std::istreambuf_iterator<char>(in), {}};
             LLVMFuzzerTestOneInput(data.data(), data.size()), ++inputs;

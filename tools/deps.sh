@@ -15,9 +15,10 @@ TEST_PACKAGES=(
     # tests, benchmarks, sanitizers (llvm: the symbolizer LeakSanitizer's
     # suppressions need), fuzzing and static analysis
     googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev llvm clang-tidy cppcheck valgrind python3
-    # Windows programs: cross compilers and Wine, 64- and 32-bit
+    # Windows programs: cross compilers and Wine, 64- and 32-bit (32-bit Wine
+    # needs the 32-bit GL driver for Direct3D; fonts-wine draws its dialogs)
     mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-    wine wine64 wine32:i386
+    wine wine64 wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 fonts-wine
     # a virtual display, real input, screenshots, the installed desktop entry
     xvfb xauth x11-utils x11-xserver-utils xdotool libxtst-dev imagemagick fonts-dejavu-core
     mesa-vulkan-drivers desktop-file-utils

@@ -3,10 +3,8 @@
 // program's entry around it.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 
-#include "app/entry.h"
 #include "app/state.h"
 #include "dialog/autodetect.h"
 #include "dialog/voice_check.h"
@@ -52,41 +50,6 @@ TEST(Autodetect, ChoosesATierFromVideoMemory) {
         e.disable_eax = 0;
         EXPECT_EQ(settings_bytes(), bytes_of(e)) << t.mb << " MB";
     }
-}
-
-TEST(Autodetect, TopTierTakes1280x960OnlyWhenTheListHoldsIt) {
-    const std::pair<std::vector<DisplayMode>, int32_t> lists[] = {
-        {{mode(1280, 960, 22), mode(640, 480, 22)}, 1280}, {{mode(640, 480, 22), mode(1280, 960, 22)}, 1280},
-        {{mode(640, 480, 22), mode(1280, 960, 22), mode(1600, 1200, 22)}, 1280},
-        {{mode(1280, 1024, 22), mode(1280, 720, 22), mode(640, 480, 22)}, 1024}, {{}, 1024}};
-    for (const auto& [modes, width] : lists) {
-        machine_with(modes).vram_bytes = 128u << 20;
-        start_dialog(bytes_of(default_settings()));
-        click(IDC_AUTODETECT);
-        EXPECT_EQ(settings.width, width);
-        EXPECT_EQ(settings.height, width == 1280 ? 960 : 768);
-    }
-}
-
-TEST(Autodetect, FirstStartUsesTheMeasuredMemoryBeforeTheListsExist) {
-    FakeMachine& m = machine_with(SIZES);
-    m.vram_bytes = 128u << 20;
-    start_dialog();
-    EXPECT_FALSE(settings_loaded);
-    EXPECT_EQ(settings.width, 1024);  // the list was still empty
-    EXPECT_EQ(settings.fullscreen, 1);
-    EXPECT_EQ(selected(IDC_RESOLUTION), "1024 x  768");
-
-    choose(IDC_SPEAKERS, 1);
-    choose(IDC_ADAPTER, 1);
-    click(IDC_FULLSCREEN);
-    m.vram_bytes = 16u << 20;  // the button takes the last measured figure, not a new one
-    click(IDC_AUTODETECT);
-    EXPECT_EQ(settings.width, 1280);
-    EXPECT_EQ(settings.fullscreen, 1);
-    EXPECT_EQ(settings.speaker_config, 1);
-    EXPECT_EQ(settings.adapter, 1);
-    EXPECT_EQ(selected(IDC_ADAPTER), "Second");
 }
 
 TEST(VoiceCheck, KeepsVoiceChatUnlessNoObjectACancelOrAPendingWizard) {
@@ -164,20 +127,12 @@ TEST(Controller, ListChoicesStoreTheChosenItemsData) {
     choose(IDC_BIT_DEPTH, 1);
     EXPECT_EQ(settings.bit_depth, 32);
     EXPECT_EQ(texts(IDC_REFRESH), (Strings{"Default", "60 Hz"}));  // still the 16-bit rates
-    choose(IDC_ANTIALIAS, 2);
-    EXPECT_EQ(settings.antialiasing, 4);
-    control(IDC_REFRESH)->items[0].data = 360;
-    choose(IDC_REFRESH, 0);
-    EXPECT_EQ(settings.refresh_rate, 360);
 
     const Bytes before = settings_bytes();
     control(IDC_RESOLUTION)->items[0].data = 0;
     choose(IDC_RESOLUTION, 0);
     control(IDC_RESOLUTION)->items[0].data = CB_ERR;
     choose(IDC_RESOLUTION, 0);
-    control(IDC_BIT_DEPTH)->selection = 0;
-    for (int32_t id : {IDC_ADAPTER, IDC_RESOLUTION, IDC_REFRESH, IDC_BIT_DEPTH, IDC_ANTIALIAS}) command(id, 3);
-    command(1016, 0x0300);
     EXPECT_EQ(settings_bytes(), before);
 }
 
@@ -201,24 +156,6 @@ TEST(Controller, ExitAsksAboutUnsavedChangesAndSaveStoresTheRecord) {
     command(IDCANCEL, 0);
     EXPECT_TRUE(m.boxes.empty());
     EXPECT_EQ(m.end_code, -1);
-}
-
-TEST(Controller, NoDirect3DIsAFatalError) {
-    for (bool later : {false, true}) {
-        FakeMachine& m = machine_with(SIZES);
-        m.d3d_fails = !later;
-        start_dialog(bytes_of(default_settings()));
-        m.d3d_fails = true;
-        if (later) click(IDC_AUTODETECT);
-        ASSERT_EQ(m.boxes.size(), 1u);
-        EXPECT_EQ(m.boxes[0].text, "DirectX : Display devices could not be enumerated.");
-        EXPECT_EQ(m.boxes[0].caption, "Setup error");
-        EXPECT_EQ(m.boxes[0].type, 0u);
-        EXPECT_EQ(m.end_code, 0);
-        EXPECT_EQ(m.ends, 1);
-        EXPECT_EQ(texts(IDC_SPEAKERS).size(), 5u);  // the refill still ran
-        for (const std::string& call : m.registry_calls) EXPECT_EQ(call.rfind("set", 0), std::string::npos);
-    }
 }
 
 TEST(Captions, EveryControlGetsItsTextAndTheFoldMovesOnlyTheBottomEdge) {
@@ -249,50 +186,6 @@ TEST(Captions, EveryControlGetsItsTextAndTheFoldMovesOnlyTheBottomEdge) {
     m.strings_fail = true;
     click(IDC_EXPERT_TOGGLE);
     EXPECT_EQ(control(IDC_EXPERT_TOGGLE)->text, "");
-}
-
-// The entry's sequence, with allocations and objects counted.
-std::vector<std::string> calls;
-int failing_allocation;
-int allocations;
-const ProgramHost host = {
-    .allocate = [](size_t size) -> void* {
-        calls.push_back("allocate " + std::to_string(size));
-        return ++allocations == failing_allocation ? nullptr : std::malloc(size);
-    },
-    .release_memory = [](void* block) { calls.push_back("free"), std::free(block); },
-    .com_initialize = [] { calls.push_back("com"); },
-    .init_common_controls = [] { calls.push_back("controls"); },
-    .run_dialog = []() -> intptr_t {
-        calls.push_back(settings_loaded ? "dialog, loaded" : "dialog");
-        init_dialog();
-        command(IDOK, 0);
-        return 0;
-    },
-    .com_uninitialize = [] { calls.push_back("uncom"); },
-};
-
-TEST(Entry, RunsTheDialogBetweenItsResourcesAndReleasesThemAll) {
-    for (int fail = 0; fail <= 2; ++fail) {
-        for (bool stored : {false, true}) {
-            FakeMachine& m = machine_with(SIZES);
-            if (stored) m.key_exists = true, m.value = bytes_of(default_settings());
-            calls.clear();
-            allocations = 0;
-            failing_allocation = fail;
-            const Strings expected =
-                fail == 1   ? Strings{"allocate 1024"}
-                : fail == 2 ? Strings{"allocate 1024", "allocate 1024", "free"}
-                            : Strings{"allocate 1024", "allocate 1024", "com", "controls",
-                                      stored ? "dialog, loaded" : "dialog", "uncom", "free", "free"};
-            EXPECT_EQ(setup_main(&host), fail ? -1 : 0);
-            EXPECT_EQ(calls, expected);
-            EXPECT_EQ(m.d3d_alive, 0);
-            EXPECT_EQ(d3d, nullptr);
-            EXPECT_EQ(text_buffer, nullptr);
-            EXPECT_EQ(m.value.has_value(), fail == 0 || stored);
-        }
-    }
 }
 
 }  // namespace

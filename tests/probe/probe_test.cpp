@@ -102,26 +102,6 @@ TEST(ModeTable, OneEntryPerSizeWithTheFirstFormatsMultisampleBits) {
     EXPECT_EQ(mode_table[255].width, 640u + 4 * 255);
 }
 
-TEST(ResolutionList, SortedByTextWithEachItemPointingAtItsEntry) {
-    lists_for({mode(1024, 768, 22), mode(640, 480, 22), mode(800, 600, 23)});
-    build_adapter_list();
-    EXPECT_EQ(texts(IDC_RESOLUTION), (Strings{" 640 x  480", " 800 x  600", "1024 x  768"}));
-    EXPECT_EQ(selected(IDC_RESOLUTION), "1024 x  768");
-    for (const FakeItem& item : control(IDC_RESOLUTION)->items) {
-        const auto* entry = reinterpret_cast<const ModeEntry*>(item.data);
-        EXPECT_EQ(item.text, (entry->width < 1000 ? " " : "") + std::to_string(entry->width) + " x  " +
-                                 std::to_string(entry->height));
-    }
-
-    lists_for({mode(1024, 768, 22), mode(1280, 1024, 22)});
-    settings.width = 1280;
-    settings.height = 1024;
-    build_adapter_list();
-    EXPECT_EQ(texts(IDC_RESOLUTION), Strings{"1024 x  768"});
-    EXPECT_EQ(control(IDC_RESOLUTION)->selection, -1);
-    EXPECT_EQ(settings.width, 1280);
-}
-
 TEST(AdapterList, ListsWhatCanNameItselfAndBringsTheRecordIntoRange) {
     struct Case {
         uint8_t adapter;
