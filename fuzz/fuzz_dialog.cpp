@@ -139,7 +139,7 @@ bool listed(uint32_t w, uint32_t h) {
     return false;
 }
 
-Input* input;
+Input input(nullptr, 0);
 int com;
 bool controls_ready;
 
@@ -157,17 +157,17 @@ void act() {
     const Bytes stored = m.value && m.value->size() == SETTINGS_SIZE ? *m.value : DEFAULTS;
     const std::optional<Bytes> value = m.value;
     const size_t boxes = m.boxes.size();
-    switch (input->below(7)) {
+    switch (input.below(7)) {
         case 0: {  // a click on a check box or button of the shared group
-            const int32_t id = input->pick(SHARED);
+            const int32_t id = input.pick(SHARED);
             if (!click(id)) break;
             FUZZ_CHECK(settings.option_1011 == 0 && settings.option_1028 == 0 && settings.speaker_config <= 4);
             break;
         }
         case 1: {  // a choice from an open list
-            const int32_t id = input->pick(LISTS);
+            const int32_t id = input.pick(LISTS);
             const auto n = static_cast<uint32_t>(control(id)->items.size());
-            if (n == 0 || !choose(id, static_cast<int32_t>(input->below(n)))) break;
+            if (n == 0 || !choose(id, static_cast<int32_t>(input.below(n)))) break;
             const intptr_t data = selected_data(id);
             if (id == IDC_REFRESH) FUZZ_CHECK(settings.refresh_rate == data);
             if (id == IDC_BIT_DEPTH) FUZZ_CHECK(settings.bit_depth == data);
@@ -176,7 +176,7 @@ void act() {
             break;
         }
         case 2: {  // texture pair
-            const bool true_color = input->byte() & 1;
+            const bool true_color = input.byte() & 1;
             if (!click(true_color ? IDC_TEX_TRUE_COLOR : IDC_TEX_COMPRESSED)) break;
             FUZZ_CHECK(!(settings.compressed_textures && settings.true_color_textures));
             Bytes expected = before;
@@ -195,7 +195,7 @@ void act() {
         case 4: {  // Autodetect, now and then with the display gone meanwhile
             const int32_t memory = video_memory_mb;
             const bool listed_1280 = listed(1280, 960);
-            m.d3d_fails = input->below(8) == 0;
+            m.d3d_fails = input.below(8) == 0;
             click(IDC_AUTODETECT);
             FUZZ_CHECK(m.ended == m.d3d_fails && m.value == value);
             if (m.ended) check_fatal();
@@ -203,8 +203,8 @@ void act() {
             break;
         }
         case 5: {  // Save and exit, or Exit with an answer
-            if (input->byte() & 1) {
-                m.fail_set = input->below(4) == 0;
+            if (input.byte() & 1) {
+                m.fail_set = input.below(4) == 0;
                 command(IDOK, 0);
                 FUZZ_CHECK(settings_bytes() == before);
                 if (!m.fail_set) FUZZ_CHECK(m.ended && m.end_code == 0 && *m.value == before && m.value_type == 3);
@@ -213,7 +213,7 @@ void act() {
                                m.boxes.back().caption == "Setup error" && m.boxes.back().type == 0);
                 break;
             }
-            const int32_t answer = input->byte() & 1 ? IDYES : IDNO;
+            const int32_t answer = input.byte() & 1 ? IDYES : IDNO;
             m.answers = {answer};
             command(IDCANCEL, 0);
             const bool asked = m.boxes.size() > boxes;
@@ -224,8 +224,8 @@ void act() {
             break;
         }
         default: {  // anything else a dialog may be sent
-            const int32_t id = input->byte() & 1 ? input->pick(LISTS) : input->pick(OTHER_IDS);
-            const uint32_t code = input->pick({0u, 1u, 3u, 4u, 5u, 7u, 8u, 0x300u});
+            const int32_t id = input.byte() & 1 ? input.pick(LISTS) : input.pick(OTHER_IDS);
+            const uint32_t code = input.pick({0u, 1u, 3u, 4u, 5u, 7u, 8u, 0x300u});
             if (id == IDOK || id == IDCANCEL || id == IDC_SPEAKERS) break;
             command(id, code);
             if (id == IDC_VOICE_CHAT) break;  // the voice answers' own table is a unit test
@@ -256,7 +256,7 @@ intptr_t run_dialog() {
         FUZZ_CHECK(now == before);
     }
     check_consistent();
-    for (int steps = 0; steps < 256 && !input->empty() && !m.ended; ++steps) {
+    for (int steps = 0; steps < 256 && !input.empty() && !m.ended; ++steps) {
         act();
         if (!m.ended) check_consistent();
     }
@@ -276,8 +276,8 @@ const ProgramHost HOST = {.allocate = [](size_t n) -> void* {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Input in(data, size);
-    input = &in;
+    input = Input(data, size);
+    Input& in = input;
     FakeMachine& m = reset_fakes();
     const uint8_t flags = in.byte();
     if (flags & 1) {

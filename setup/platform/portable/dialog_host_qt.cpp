@@ -79,8 +79,9 @@ constexpr int BASE_UNIT_X = 6;
 constexpr int BASE_UNIT_Y = 13;
 
 // The combo box list shows whole rows of this height inside the template's
-// dropped-down height.
+// dropped-down height, its texts this far from either side.
 constexpr int LIST_ROW_HEIGHT = 13;
+constexpr int LIST_TEXT_MARGIN = 4;
 
 // Windows draws a group box title 7 pixels in, over a gap in the frame one
 // pixel wider on each side.
@@ -380,9 +381,12 @@ void HostCombo::showPopup() {
     }
     wheel_rest_ = 0;
     popup_open_ = true;
-    // The open list is as wide as its longest entry: an adapter's renderer
-    // name rarely fits the field.
-    view()->setMinimumWidth(view()->sizeHintForColumn(0) + 2 * view()->frameWidth());
+    // An entry wider than the field widens the open list: an adapter's
+    // renderer name rarely fits.
+    int widest = 0;
+    for (int i = 0; i < count(); ++i) widest = std::max(widest, fontMetrics().horizontalAdvance(itemText(i)));
+    const int needed = widest + 2 * view()->frameWidth() + 2 * LIST_TEXT_MARGIN;
+    view()->setMinimumWidth(needed > width() ? needed : 0);
     QComboBox::showPopup();
     if (!view()->isVisible()) popup_open_ = false;  // Qt shows no list for an empty box
 }
