@@ -6,6 +6,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 
 #include "app/state.h"
 #include "dialog/controller.h"
@@ -13,7 +15,21 @@
 #include "probe/adapters.h"
 #include "probe/mode_table.h"
 #include "probe/option_lists.h"
+#include "probe/video_memory.h"
 #include "res/resource.h"
+
+// Every allocation of the process is counted: the mode table and the video
+// memory probe must make none.
+namespace {
+long allocations = 0;
+}
+void* operator new(size_t size) {
+    ++allocations;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -57,12 +73,27 @@ void resolution_change(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * MODES);
 }
 
+// The mode table is fixed storage and the video memory a figure: neither
+// may allocate, however often it is built or measured.
 void mode_table_alone(benchmark::State& state) {
     heavy_machine();
-    int32_t count = 0;
+    const long before = allocations;
+    int32_t count = build_mode_table();
+    const long made = allocations - before;
     for (auto _ : state) benchmark::DoNotOptimize(count = build_mode_table());
-    check(state, count == 256);
+    state.counters["allocations"] = static_cast<double>(made);
+    check(state, count == 256 && made == 0);
     state.SetItemsProcessed(state.iterations() * MODES);
+}
+
+void video_memory(benchmark::State& state) {
+    heavy_machine();
+    const long before = allocations;
+    int32_t mb = measure_video_memory(nullptr);
+    const long made = allocations - before;
+    for (auto _ : state) benchmark::DoNotOptimize(mb = measure_video_memory(nullptr));
+    state.counters["allocations"] = static_cast<double>(made);
+    check(state, mb == 64 && made == 0);
 }
 
 }  // namespace
@@ -70,4 +101,5 @@ void mode_table_alone(benchmark::State& state) {
 BENCHMARK(adapter_change)->Unit(benchmark::kMicrosecond);
 BENCHMARK(resolution_change)->Unit(benchmark::kMicrosecond);
 BENCHMARK(mode_table_alone)->Unit(benchmark::kMicrosecond);
+BENCHMARK(video_memory);
 BENCHMARK_MAIN();
