@@ -162,6 +162,9 @@ void act() {
             const int32_t id = input.pick(SHARED);
             if (!click(id)) break;
             FUZZ_CHECK(settings.option_1011 == 0 && settings.option_1028 == 0 && settings.speaker_config <= 4);
+            for (const Box& b : BOXES)  // every box of the group read as exactly 0 or 1
+                FUZZ_CHECK(b.id == IDC_VOICE_CHAT || b.offset == 27 || b.offset == 28 ||
+                           settings_bytes()[b.offset] == ((control(b.id)->check == BST_CHECKED) != b.inverted));
             break;
         }
         case 1: {  // a choice from an open list

@@ -116,6 +116,7 @@ TEST(Controller, ListChoicesStoreTheChosenItemsData) {
     stored.width = 800, stored.height = 600, stored.fullscreen = 1;
     start_dialog(bytes_of(stored));
     EXPECT_EQ(selected(IDC_REFRESH), "75 Hz");
+    EXPECT_EQ(texts(IDC_BIT_DEPTH), Strings{"32"});  // the record's size, not the first listed (16 bits only)
 
     choose(IDC_RESOLUTION, 0);  // 640 x 480: 16 bits only, no 75 Hz
     EXPECT_EQ(settings.width, 640);

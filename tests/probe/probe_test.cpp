@@ -239,7 +239,7 @@ TEST(DepthList, OffersTheEntrysDepthsAndCorrectsTheRecord) {
         {{22, 24}, 32, {"16", "32"}, "32", 32}, {{21, 23}, 24, {"16", "32"}, "32", 24}, {{24}, 24, {"16"}, "16", 24},
     };
     for (const Case& c : cases) {
-        std::vector<DisplayMode> modes;
+        std::vector<DisplayMode> modes = {mode(640, 480, 21)};  // sorted first, never the record's
         for (uint32_t f : c.formats) modes.push_back(mode(1024, 768, f));
         lists_for(modes);
         settings.bit_depth = c.depth;
