@@ -23,7 +23,7 @@ public:
         for (int i = 0; i < 4; ++i) v = v << 8 | byte();
         return v;
     }
-    // 0 .. n-1
+
     uint32_t below(uint32_t n) { return n ? byte() % n : 0; }
     template <typename T, size_t N>
     const T& pick(const T (&choices)[N]) {

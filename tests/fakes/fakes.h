@@ -1,8 +1,6 @@
-// In-memory back ends for every seam: a scripted machine (registry, Direct3D,
-// DirectDraw, voice test) and a dialog host built from the real template.
-// The host keeps the contract of the real ones: a click flips an automatic
-// check box before its command arrives, an id without a control reads
-// unchecked, and no programmatic change ever becomes a command.
+// In-memory back ends for every seam, the dialog host built from the real template and keeping the real
+// hosts' contract: a click flips an automatic box before its command, an id without a control reads
+// unchecked, no programmatic change becomes a command.
 #pragma once
 
 #include <cstdint>
