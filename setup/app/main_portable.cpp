@@ -2,18 +2,18 @@
 // with the dialog in Qt, the display probe on SDL2 and the graphics driver,
 // and the record in a file.
 #include <QApplication>
-#include <QEvent>
 #include <QList>
 #include <QStringList>
 #include <QtGlobal>
 #include <QStyleFactory>
-#include <QTimer>
-#include <QWidget>
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/entry.h"
 #include "dialog_host_qt.h"
+#ifdef SETUP_STARTUP_PROBE
+#include "exit_when_shown.h"
+#endif
 
 namespace {
 
@@ -22,26 +22,6 @@ bool set(const char* name) {
     return value && *value;
 }
 
-#ifdef SETUP_STARTUP_PROBE
-// Only in the start-up measurement build (setup_startup_probe), never in the
-// program: with SETUP_EXIT_WHEN_SHOWN=1, once a window is shown (the dialog,
-// initialised before it is shown), print "shown <title>" and leave at once,
-// saving nothing.
-class ExitWhenShown final : public QObject {
-protected:
-    bool eventFilter(QObject* object, QEvent* event) override {
-        if (event->type() == QEvent::Show && object->isWidgetType() && static_cast<QWidget*>(object)->isWindow()) {
-            const QByteArray title = static_cast<QWidget*>(object)->windowTitle().toUtf8();
-            QTimer::singleShot(0, [title] {
-                std::printf("shown %s\n", title.constData());
-                std::fflush(stdout);
-                std::_Exit(0);
-            });
-        }
-        return false;
-    }
-};
-#endif
 
 // While QApplication connects to the display, Qt's messages wait here: when
 // no display answers, Qt ends with a fatal message and abort() (a core dump);
@@ -106,8 +86,7 @@ int main(int, char** argv) {
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
 
 #ifdef SETUP_STARTUP_PROBE
-    ExitWhenShown exit_when_shown;
-    if (set("SETUP_EXIT_WHEN_SHOWN")) app.installEventFilter(&exit_when_shown);
+    exit_when_shown(app);
 #endif
 
     install_portable_platform();
