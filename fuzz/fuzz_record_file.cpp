@@ -126,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     FakeMachine& m = reset_fakes();
     m.adapters[0].modes = {mode(640, 480, 23), mode(1024, 768, 22, 75)};
-    platform.registry = &file_registry_api;
+    platform.registry = &portable_registry_api;
     const size_t open_before = descriptors();
     fault.armed = true;
 

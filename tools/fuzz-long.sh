@@ -57,7 +57,7 @@ case "${1:-}" in
     cov=$(command -v llvm-cov || command -v llvm-cov-14)
     "$profdata" merge -o "$out/corpus.profdata" "$out"/*.profraw || exit 1
     "$cov" report "${objects[@]:1}" -instr-profile="$out/corpus.profdata" setup/settings setup/app setup/probe \
-        setup/dialog setup/platform/portable/registry_file.cpp
+        setup/dialog setup/platform/portable/registry_portable.cpp
     echo "Line by line: $cov show ${objects[*]:1} -instr-profile=$out/corpus.profdata setup/"
     ;;
 *)

@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "app/entry.h"
-#include "dialog_host_qt.h"
+#include "dialog_host_portable.h"
 #ifdef SETUP_STARTUP_PROBE
 #include "exit_when_shown.h"
 #endif

@@ -2,7 +2,7 @@
 // virtual screen of the test's own): real pointer and key input through XTest,
 // each run in a fresh XDG_CONFIG_HOME, the saved record checked byte by byte.
 // Qt's headers first: Xlib's macros (Bool, Status) break them.
-#include "dialog_host_qt.h"
+#include "dialog_host_portable.h"
 #include "res/resource.h"
 #include "settings/settings.h"
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "display_driver.h"
+#include "gpu/display_driver.h"
 #include "portable_backends.h"
-#include "probe_video_memory.h"
-#include "probe_vulkan.h"
+#include "gpu/video_memory.h"
+#include "gpu/vulkan.h"
 
 namespace {
 
@@ -103,7 +103,7 @@ TEST(VideoMemory, FromTheContextsDriverOrItsDrmNode) {
 // "Setup error" box.
 TEST(Display, AnInventedDisplayIsNoDisplay) {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}) unsetenv(name);
-    EXPECT_EQ(sdl_d3d8_api.create(220), nullptr);
+    EXPECT_EQ(portable_d3d8_api.create(220), nullptr);
 }
 
 }  // namespace

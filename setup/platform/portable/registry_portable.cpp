@@ -265,7 +265,7 @@ long file_close_key(RegKey* key) {
 
 }  // namespace
 
-const RegistryApi file_registry_api = {.open_key = file_open_key,
+const RegistryApi portable_registry_api = {.open_key = file_open_key,
                                        .query_value = file_query_value,
                                        .create_key = file_create_key,
                                        .set_value = file_set_value,

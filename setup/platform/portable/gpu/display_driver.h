@@ -6,11 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "probe_gl.h"
+#include "gpu/gl.h"
 
 struct DisplayDriver {
     GlDriverFacts gl;
-    uint32_t vram_source;  // VRAM_SOURCE_* (probe_video_memory.h)
+    uint32_t vram_source;  // VRAM_SOURCE_* (gpu/video_memory.h)
     uint64_t vram_bytes;   // 0 unless a source answered
 };
 

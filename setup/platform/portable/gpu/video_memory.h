@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "probe_gl.h"
+#include "gpu/gl.h"
 
 constexpr uint32_t VRAM_SOURCE_NONE = 0;
 constexpr uint32_t VRAM_SOURCE_GL = 1;      // GL_NVX_gpu_memory_info of the context

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "probe_gl.h"
+#include "gpu/gl.h"
 
 constexpr int VULKAN_MAX_DEVICES = 16;
 

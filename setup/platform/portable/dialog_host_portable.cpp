@@ -1,4 +1,4 @@
-#include "dialog_host_qt.h"
+#include "dialog_host_portable.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -727,7 +727,7 @@ void host_set_window_pos(HostWindow window, int32_t x, int32_t y, int32_t width,
 
 }  // namespace
 
-const DialogHostApi qt_dialog_host_api = {.get_item = host_get_item,
+const DialogHostApi portable_dialog_host_api = {.get_item = host_get_item,
                                           .get_check = host_get_check,
                                           .set_check = host_set_check,
                                           .enable = host_enable,
@@ -819,9 +819,9 @@ const ProgramHost qt_program_host = {.allocate = allocate,
                                      .com_uninitialize = nothing};
 
 void install_portable_platform() {
-    platform = Platform{.registry = &file_registry_api,
-                        .d3d8 = &sdl_d3d8_api,
+    platform = Platform{.registry = &portable_registry_api,
+                        .d3d8 = &portable_d3d8_api,
                         .ddraw = &portable_ddraw_api,
                         .voice = &portable_voice_api,
-                        .host = &qt_dialog_host_api};
+                        .host = &portable_dialog_host_api};
 }

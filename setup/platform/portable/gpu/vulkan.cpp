@@ -1,4 +1,4 @@
-#include "probe_vulkan.h"
+#include "gpu/vulkan.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,14 +1,14 @@
 // Direct3D-shaped view of the displays SDL sees: one adapter per video
 // display, named after the renderer that draws on it and its output, its
 // modes as SDL lists them, and the OpenGL driver's version and multisample
-// configurations (display_driver.h).
+// configurations (gpu/display_driver.h).
 #include <SDL.h>
 
 #include <cstdio>
 #include <cstring>
 #include <new>
 
-#include "display_driver.h"
+#include "gpu/display_driver.h"
 #include "portable_backends.h"
 
 struct D3DObject {
@@ -62,7 +62,7 @@ bool valid_adapter(uint32_t adapter) {
 }
 
 // Every display of one session is drawn by the same driver; it is asked once
-// (display_driver.h). Null when no display can be reached.
+// (gpu/display_driver.h). Null when no display can be reached.
 const GlDriverFacts* driver_facts() {
     const DisplayDriver* driver = display_driver();
     return driver ? &driver->gl : nullptr;
@@ -140,7 +140,7 @@ uint32_t release(D3DObject* d3d) {
 
 }  // namespace
 
-const Direct3DApi sdl_d3d8_api = {.create = create,
+const Direct3DApi portable_d3d8_api = {.create = create,
                                   .get_adapter_count = get_adapter_count,
                                   .get_adapter_identifier = get_adapter_identifier,
                                   .get_adapter_mode_count = get_adapter_mode_count,

@@ -1,11 +1,11 @@
-#include "probe_video_memory.h"
+#include "gpu/video_memory.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "probe_vulkan.h"
+#include "gpu/vulkan.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "probe_gl.h"
+#include "gpu/gl.h"
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>

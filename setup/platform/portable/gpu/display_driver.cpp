@@ -1,11 +1,11 @@
-#include "display_driver.h"
+#include "gpu/display_driver.h"
 
 #include <SDL.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "probe_video_memory.h"
+#include "gpu/video_memory.h"
 
 namespace {
 
