@@ -1,12 +1,12 @@
 #!/bin/bash
 # Prints the share of test code (tests/ and fuzz/) in setup/ + tests/ + fuzz/,
-# counting non-blank lines of C++, CMake and shell, and fails above 36%.
+# counting non-blank lines of C++, CMake, shell and Python, and fails above 36%.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 lines() {
     { git ls-files -- "$@" 2>/dev/null || find "$@" -type f; } |
-        grep -E '\.(cpp|h|hpp|cc|c|sh|cmake)$|CMakeLists\.txt$' | tr '\n' '\0' | xargs -0 -r cat |
+        grep -E '\.(cpp|h|hpp|cc|c|sh|cmake|py)$|CMakeLists\.txt$' | tr '\n' '\0' | xargs -0 -r cat |
         grep -cv '^[[:space:]]*$' || true
 }
 
