@@ -1,7 +1,8 @@
 #!/bin/bash
 # Reproduces every figure of docs/performance.md in one run: start-up time and
-# peak memory to a ready dialog (native program with Qt offscreen, setup.exe
-# under Wine warm and cold) against trivial dialog programs on the same
+# peak memory to a ready dialog (native program on the display, as a player
+# starts it and with the accessibility bridge up; setup.exe under Wine warm
+# and cold) against trivial dialog programs on the same
 # toolkits (natively two: the blank dialog, and the blank dialog with SDL's
 # video and one EGL OpenGL context on the display, the least the program's
 # display probe can cost), the display probe benchmarks, and the size of
@@ -72,13 +73,27 @@ echo "== launches ($RUNS of each, interleaved)" >&2
 # (the Autodetect profile asks for the video memory before the adapters are
 # listed), and nothing of the user's is read.
 mkdir -p "$samples/config"
-export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$samples}" XDG_CONFIG_HOME="$samples/config"
+# The player's path: Qt on the display itself (xcb), with a session bus as
+# every desktop has. Each program runs as most players start it, and with
+# the accessibility bridge up (AT-SPI's bus and registry already running, Qt
+# told to expose its widgets), as a screen reader's user starts it.
+export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$samples}" XDG_CONFIG_HOME="$samples/config"
+unset QT_QPA_PLATFORM QT_LINUX_ACCESSIBILITY_ALWAYS_ON
+{ read -r DBUS_SESSION_BUS_ADDRESS; read -r bus_pid; } < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
+export DBUS_SESSION_BUS_ADDRESS
+trap 'kill "$bus_pid" 2>/dev/null; rm -rf "$samples"' EXIT
+dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null
+QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 launch warm_up "$NATIVE_BUILD/bench/setup_startup_probe"
 for ((i = 0; i < RUNS; ++i)); do
-    launch native_setup "$NATIVE_BUILD/bench/setup_startup_probe"
-    launch native_floor_display "$NATIVE_BUILD/bench/floor_qt_display"
-    launch native_floor "$NATIVE_BUILD/bench/floor_qt"
+    for bridge in "" a11y_; do
+        export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=${bridge:+1}
+        [[ -n $bridge ]] || unset QT_LINUX_ACCESSIBILITY_ALWAYS_ON
+        launch "${bridge}native_setup" "$NATIVE_BUILD/bench/setup_startup_probe"
+        launch "${bridge}native_floor_display" "$NATIVE_BUILD/bench/floor_qt_display"
+        launch "${bridge}native_floor" "$NATIVE_BUILD/bench/floor_qt"
+    done
 done
-unset QT_QPA_PLATFORM XDG_CONFIG_HOME
+unset XDG_CONFIG_HOME QT_LINUX_ACCESSIBILITY_ALWAYS_ON
 
 if [[ $WINE == 1 ]]; then
     # The x86_64 programs through Wine's 64-bit loader itself: with 32-bit Wine
@@ -134,7 +149,7 @@ median() {
     sort -n -k"$2" "$1" | awk -v c="$2" '{ v[NR] = $c } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
-names="native_setup native_floor_display native_floor"
+names="native_setup native_floor_display native_floor a11y_native_setup a11y_native_floor_display a11y_native_floor"
 [[ $WINE == 1 ]] && names="$names wine_warm_setup wine_warm_floor wine_cold_setup wine_cold_floor"
 echo "== start-up to a ready dialog (ms: median | min | max)"
 for name in $names; do
@@ -145,9 +160,12 @@ for name in $names; do
     echo "$name | $(stats "$samples/$name" 2 1)"
 done
 echo "== native setup against its floor (medians; target at most 1.2)"
-for column in "1 start-up" "2 peak RSS"; do
-    awk -v p="$(median "$samples/native_setup" "${column%% *}")" -v f="$(median "$samples/native_floor_display" "${column%% *}")" \
-        -v what="${column#* }" 'BEGIN { printf "%s: %.2fx\n", what, p / f }'
+for bridge in "" a11y_; do
+    for column in "1 start-up" "2 peak RSS"; do
+        awk -v p="$(median "$samples/${bridge}native_setup" "${column%% *}")" \
+            -v f="$(median "$samples/${bridge}native_floor_display" "${column%% *}")" \
+            -v what="${bridge:+accessibility bridge up, }${column#* }" 'BEGIN { printf "%s: %.2fx\n", what, p / f }'
+    done
 done
 
 echo "== display probe benchmarks (RelWithDebInfo)"
