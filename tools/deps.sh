@@ -22,6 +22,8 @@ TEST_PACKAGES=(
     # a virtual display, real input, screenshots, the installed desktop entry
     xvfb xauth x11-utils x11-xserver-utils xdotool libxtst-dev imagemagick fonts-dejavu-core
     mesa-vulkan-drivers desktop-file-utils
+    # the Debian package: CPack's shlibdeps (dpkg-dev, file), AppStream, the man page, lintian
+    dpkg-dev file appstream man-db groff-base lintian
 )
 
 # install_missing_packages <package>...

@@ -2,12 +2,16 @@
 // with the dialog in Qt, the display probe on SDL2 and the graphics driver,
 // and the record in a file.
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QIcon>
 #include <QList>
 #include <QStringList>
 #include <QtGlobal>
 #include <QStyleFactory>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/entry.h"
 #include "dialog_host_portable.h"
@@ -32,7 +36,7 @@ struct HeldMessage {
     QString text;
 };
 QList<HeldMessage> held_back;
-const char* program_name = "setup";
+const char* program_name = "velmora-setup";  // as started: argv[0] without its folder
 
 void hold_back(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     held_back.append({type, QByteArray(context.category), message});
@@ -58,23 +62,75 @@ void hold_back(QtMsgType type, const QMessageLogContext& context, const QString&
     std::_Exit(1);
 }
 
+// The command line, read before any display is needed. Returns the exit code
+// when the program ends here (help, version, a wrong argument), else -1.
+int read_command_line(int argc, char** argv) {
+    QStringList arguments{QString::fromLocal8Bit(program_name)};
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    // "-platform xcb" is one unknown option, not eight unknown letters.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(QStringLiteral("Display, graphics and sound settings for Velmora."));
+    // Not addHelpOption(): its --help-all lists Qt's own options, which do not apply here.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version and exit."));
+    parser.addOptions({help, version});
+    QString error;
+    if (!parser.parse(arguments)) {
+        error = parser.errorText();
+    } else if (!parser.positionalArguments().isEmpty()) {
+        error = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst());
+    } else if (parser.isSet(help)) {
+        // Without an application object Qt cannot know the program's name.
+        const QString rest = parser.helpText().section(QLatin1Char('\n'), 1);
+        std::printf("Usage: %s [options]\n%s", program_name, rest.toLocal8Bit().constData());
+        return 0;
+    } else if (parser.isSet(version)) {
+        std::printf("%s %s\n", program_name, SETUP_VERSION);
+        return 0;
+    } else {
+        return -1;
+    }
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", program_name, error.toLocal8Bit().constData(), program_name);
+    return 2;
+}
+
+// Every size the build embeds (setup/platform/portable/CMakeLists.txt).
+QIcon window_icon() {
+    QIcon icon;
+    const QDir icons(QStringLiteral(":/icons"));
+    for (const QString& file : icons.entryList(QDir::Files)) icon.addFile(icons.filePath(file));
+    return icon;
+}
+
 }  // namespace
 
-int main(int, char** argv) {
+int main(int argc, char** argv) {
+    if (argc > 0 && argv[0] && *argv[0]) {
+        const char* slash = std::strrchr(argv[0], '/');
+        if (!slash || slash[1]) program_name = slash ? slash + 1 : argv[0];
+    }
+    if (const int code = read_command_line(argc, argv); code >= 0) return code;
+
     // Qt aborts without a display; say what to do instead.
     if (!set("DISPLAY") && !set("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
         std::fprintf(stderr,
-                     "setup: there is no display to show the dialog on (neither DISPLAY nor WAYLAND_DISPLAY is "
+                     "%s: there is no display to show the dialog on (neither DISPLAY nor WAYLAND_DISPLAY is "
                      "set).\n"
                      "Run it on a virtual display instead, e.g.:\n"
-                     "    xvfb-run -a -s \"-screen 0 1600x1200x24\" build/native/setup\n");
+                     "    xvfb-run -a -s \"-screen 0 1600x1200x24\" %s\n",
+                     program_name, program_name);
         return 1;
     }
 
-    // The program takes no arguments; not even Qt's own options apply.
+    // Qt's own options (-platform, -display, ...) do not apply either.
     int qt_argc = 1;
-    char* qt_argv[] = {argv[0], nullptr};
-    if (argv[0] && *argv[0]) program_name = argv[0];
+    // A program started with no argv[0] at all still hands Qt a name.
+    static char fallback_name[] = "velmora-setup";
+    char* qt_argv[] = {argc > 0 && argv[0] ? argv[0] : fallback_name, nullptr};
+    // The desktop entry, the AppStream metainfo and the window share this id.
+    QGuiApplication::setDesktopFileName(QStringLiteral(SETUP_APP_ID));
     const QtMessageHandler previous = qInstallMessageHandler(hold_back);
     QApplication app(qt_argc, qt_argv);
     qInstallMessageHandler(previous);
@@ -84,6 +140,8 @@ int main(int, char** argv) {
     // The layout is measured against this style; a desktop theme's wider
     // frames would crowd the captions.
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
+    // Its own icon (_NET_WM_ICON), for window lists that do not match it to the desktop entry.
+    QApplication::setWindowIcon(window_icon());
 
 #ifdef SETUP_STARTUP_PROBE
     exit_when_shown(app);

@@ -1,7 +1,10 @@
 # Installed files of the native program, where a Linux desktop finds them:
-#   <bindir>/velmora-setup
-#   <datadir>/applications/velmora-setup.desktop
-#   <datadir>/icons/hicolor/{16x16,32x32,48x48}/apps/velmora-setup.png
+#   <bindir>/velmora-setup (stripped by `cmake --install --strip` and by CPack)
+#   <datadir>/applications/<app id>.desktop
+#   <datadir>/metainfo/<app id>.metainfo.xml
+#   <datadir>/icons/hicolor/{16x16,...,256x256}/apps/velmora-setup.png
+#   <mandir>/man1/velmora-setup.1.gz
+#   <datadir>/doc/velmora-setup/{copyright,changelog.gz}
 # DESTDIR and the prefix (CMAKE_INSTALL_PREFIX, or --prefix) apply as usual.
 
 if(SETUP_INSTALL_DESKTOP_ENTRY)
@@ -11,6 +14,7 @@ if(SETUP_INSTALL_DESKTOP_ENTRY)
   cmake_path(ABSOLUTE_PATH SETUP_INSTALL_DATADIR BASE_DIRECTORY "${CMAKE_INSTALL_PREFIX}" NORMALIZE
              OUTPUT_VARIABLE datadir)
   string(APPEND exec "/velmora-setup")
+  set(exec_path "${exec}")
   if(NOT exec MATCHES "^[A-Za-z0-9/._+-]+$")
     # Exec quoting: " ` $ \ take a backslash inside the quotes, % doubles,
     # and the file's own string escapes double every backslash.
@@ -27,8 +31,16 @@ Exec=${exec}
 Icon=velmora-setup
 Terminal=false
 Categories=Game;
+Keywords=settings;display;graphics;sound;
+StartupWMClass=velmora-setup
 ")
   file(INSTALL ${SETUP_INSTALL_DESKTOP_ENTRY} DESTINATION "${datadir}/applications")
+  # install(PROGRAMS) is never stripped by CMake itself, and a renamed
+  # program cannot be installed with install(TARGETS).
+  if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND ${SETUP_INSTALL_STRIP} --remove-section=.comment --remove-section=.note
+                            "$ENV{DESTDIR}${exec_path}" COMMAND_ERROR_IS_FATAL ANY)
+  endif()
   return()
 endif()
 
@@ -40,16 +52,34 @@ endif()
 # The build keeps the short name its scripts and tests use.
 install(PROGRAMS $<TARGET_FILE:setup> DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME velmora-setup)
 
-foreach(size 16 32 48)
+foreach(size 16 32 48 64 128 256)
   install(FILES ${CMAKE_SOURCE_DIR}/setup/res/icons/velmora-setup-${size}.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME velmora-setup.png)
 endforeach()
+
+# Man page and changelog compressed as Debian wants them (gzip -9n: no name or
+# time inside, so the same file every build); built with the program.
+configure_file(${CMAKE_SOURCE_DIR}/setup/res/linux/changelog.in changelog @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/setup/res/linux/metainfo.xml.in ${SETUP_APP_ID}.metainfo.xml @ONLY)
+set(compressed)
+foreach(file ${CMAKE_SOURCE_DIR}/setup/res/linux/velmora-setup.1 ${CMAKE_CURRENT_BINARY_DIR}/changelog)
+  cmake_path(GET file FILENAME name)
+  add_custom_command(OUTPUT ${name}.gz COMMAND gzip -9nc ${file} > ${name}.gz DEPENDS ${file} VERBATIM)
+  list(APPEND compressed ${CMAKE_CURRENT_BINARY_DIR}/${name}.gz)
+endforeach()
+add_custom_target(setup_install_docs ALL DEPENDS ${compressed})
+add_dependencies(setup setup_install_docs)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/velmora-setup.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/setup/res/linux/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/velmora-setup)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${SETUP_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
 
 # The desktop entry starts the program by its full path (a prefix such as
 # /opt/velmora is not on PATH); `cmake --install --prefix` may change the
 # prefix after configuring, so the entry is written at install time.
 install(CODE "set(SETUP_INSTALL_BINDIR [[${CMAKE_INSTALL_BINDIR}]])
 set(SETUP_INSTALL_DATADIR [[${CMAKE_INSTALL_DATADIR}]])
-set(SETUP_INSTALL_DESKTOP_ENTRY [[${CMAKE_CURRENT_BINARY_DIR}/velmora-setup.desktop]])")
+set(SETUP_INSTALL_STRIP [[${CMAKE_STRIP}]])
+set(SETUP_INSTALL_DESKTOP_ENTRY [[${CMAKE_CURRENT_BINARY_DIR}/${SETUP_APP_ID}.desktop]])")
 install(SCRIPT ${CMAKE_CURRENT_LIST_FILE})
 install(CODE "unset(SETUP_INSTALL_DESKTOP_ENTRY)")
