@@ -6,6 +6,7 @@ cd "$(dirname "$0")/.."
 source tools/deps.sh
 install_missing_packages "${RUN_PACKAGES[@]}"
 
-cmake --preset native -DSETUP_TESTS=OFF -DSETUP_BENCH=OFF >/dev/null
-cmake --build --preset native --target setup
-exec build/native/setup
+# The release preset (no tests): build/native keeps the test build intact.
+cmake --preset release >/dev/null
+cmake --build --preset release --target setup
+exec build/release/setup "$@"
