@@ -1,7 +1,7 @@
 #!/bin/bash
 # Builds everything (native, Windows x86_64 and i686) and runs every test:
-# the native tests, the hardening checks (tools/check.d) and setup.exe end to
-# end under Wine, both builds. Installs whatever is missing first.
+# the native tests, the checks of tools/check.d and velmora-config.exe end
+# to end under Wine, both builds. Installs whatever is missing first.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 source tools/deps.sh
@@ -33,11 +33,11 @@ done
 
 step "tests: native"
 run "native tests" xvfb-run -a -s "-screen 0 1600x1200x24" ctest --preset native
-step "tests: setup.exe x86_64 under Wine"
+step "tests: velmora-config.exe x86_64 under Wine"
 run "windows-x64 tests" ctest --preset windows-x64
 # The shipped build is 32-bit; some kernels cannot run 32-bit programs.
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    step "tests: setup.exe i686 under Wine"
+    step "tests: velmora-config.exe i686 under Wine"
     run "windows-x86 tests" ctest --preset windows-x86
 else
     echo "SKIPPED: i686 end-to-end (no 32-bit support)"

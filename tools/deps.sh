@@ -15,6 +15,8 @@ TEST_PACKAGES=(
     # tests, benchmarks, sanitizers (llvm: the symbolizer LeakSanitizer's
     # suppressions need), fuzzing and static analysis
     googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev llvm clang-tidy cppcheck valgrind python3
+    # the release check: the commit's time and files, the version resource
+    git python3-pefile
     # Windows programs: cross compilers and Wine, 64- and 32-bit (32-bit Wine
     # needs the 32-bit GL driver for Direct3D; fonts-wine draws its dialogs)
     mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686

@@ -1,12 +1,12 @@
 #!/bin/bash
 # Reproduces every figure of docs/performance.md in one run: start-up time and
 # peak memory to a ready dialog (native program on the display, as a player
-# starts it and with the accessibility bridge up; setup.exe under Wine warm
-# and cold) against trivial dialog programs on the same
+# starts it and with the accessibility bridge up; velmora-config.exe under
+# Wine warm and cold) against trivial dialog programs on the same
 # toolkits (natively two: the blank dialog, and the blank dialog with SDL's
 # video and one EGL OpenGL context on the display, the least the program's
 # display probe can cost), the display probe benchmarks, and the size of
-# setup.exe.
+# velmora-config.exe.
 #
 #   tools/measure-performance.sh            # RUNS=7 launches of each program
 #   WINE=0 tools/measure-performance.sh     # the native figures only
@@ -179,12 +179,12 @@ fi
 
 echo "== sizes (bytes, as built: MinSizeRel, linked with --gc-sections and -s)"
 for build in "$WIN64_BUILD" "$WIN32_BUILD"; do
-    for exe in "$build/setup.exe" "$build/bench/floor_win32.exe"; do
+    for exe in "$build/velmora-config.exe" "$build/bench/floor_win32.exe"; do
         [[ -f "$exe" ]] && echo "$(stat -c %s "$exe") ${exe#"$root"/}"
     done
 done
 for pair in "x86_64:$WIN64_BUILD" "i686:$WIN32_BUILD"; do
-    echo "-- sections of ${pair#*:}/setup.exe"
-    "${pair%%:*}-w64-mingw32-size" -A "${pair#*:}/setup.exe" | awk 'NR > 2 && $2 > 0 {print $1, $2}'
+    echo "-- sections of ${pair#*:}/velmora-config.exe"
+    "${pair%%:*}-w64-mingw32-size" -A "${pair#*:}/velmora-config.exe" | awk 'NR > 2 && $2 > 0 {print $1, $2}'
 done
 echo "-- resources: $(stat -c %s setup/res/logo.bmp) logo.bmp, $(stat -c %s setup/res/setup.ico) setup.ico"

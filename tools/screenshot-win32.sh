@@ -1,7 +1,7 @@
 #!/bin/bash
-# Photographs setup.exe under Wine on a virtual 1600x1200x24 screen, folded and
-# unfolded, cropped to the dialog. Wine draws the window frame itself (virtual
-# desktop), so the pictures show the title bar as well.
+# Photographs velmora-config.exe under Wine on a virtual 1600x1200x24 screen,
+# folded and unfolded, cropped to the dialog. Wine draws the window frame
+# itself (virtual desktop), so the pictures show the title bar as well.
 #   tools/screenshot-win32.sh [build dir]   (default: build/windows-x64)
 # Needs the targets setup and setup_e2e built in that folder; writes
 # docs/screenshot-win32-folded.png and docs/screenshot-win32-unfolded.png.
@@ -16,9 +16,9 @@ if [[ -z "${SETUP_SHOT_INNER:-}" ]]; then
     exec xvfb-run -a -s "-screen 0 1600x1200x24" "$0" "$build"
 fi
 
-setup="$build/setup.exe"
+program="$build/velmora-config.exe"
 driver="$build/tests/e2e/win32/setup_e2e.exe"
-[[ -x "$setup" && -f "$driver" ]] || { echo "build setup and setup_e2e in $build first" >&2; exit 2; }
+[[ -x "$program" && -f "$driver" ]] || { echo "build setup (velmora-config.exe) and setup_e2e in $build first" >&2; exit 2; }
 
 # A prefix of its own: the tests' prefix left alone.
 export WINEPREFIX="$build/wineprefix-shot"
@@ -34,8 +34,8 @@ fi
 if [[ -d /usr/share/wine/fonts && ! -f "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ]]; then
     cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 fi
-# The driver puts setup.exe on a 1600x1200 virtual desktop of its own, at the
-# screen's top left; no desktop for every program of the prefix.
+# The driver puts the program on a 1600x1200 virtual desktop of its own, at
+# the screen's top left; no desktop for every program of the prefix.
 wine reg delete 'HKCU\Software\Wine\Explorer' /v Desktop /f >/dev/null 2>&1 || true
 wineserver -w
 
@@ -50,7 +50,7 @@ capture() {  # name, then "left top width height"
 
 # A first start: the driver prints the dialog's rectangle folded, and after a
 # line from here unfolded; after another line it ends the program.
-coproc SHOT { timeout 180 wine "$driver" "$setup" --shot; }
+coproc SHOT { timeout 180 wine "$driver" "$program" --shot; }
 trap 'wineserver -k 2>/dev/null || true' EXIT
 for name in screenshot-win32-folded.png screenshot-win32-unfolded.png; do
     read -r rect <&"${SHOT[0]}" || { echo "no dialog" >&2; exit 1; }

@@ -1,6 +1,6 @@
-// setup.exe driven from outside as a player drives it: real mouse clicks and keys (SendInput), lists dropped and
+// velmora-config.exe driven from outside as a player drives it: real mouse clicks and keys (SendInput), lists dropped and
 // chosen from, message boxes answered, the 35 stored bytes read back from the registry view the 32-bit engine reads.
-//   setup_e2e <setup.exe> [case | --shot]  every case, the one named, or shoot() below
+//   setup_e2e <velmora-config.exe> [case | --shot]  every case, the one named, or shoot() below
 #include <windows.h>
 
 #include <cstdio>
@@ -17,7 +17,7 @@ namespace {
 constexpr DWORD START_MS = 60000, STEP_MS = 10000;
 constexpr const char* KEY = "Software\\Brannick\\Velmora";
 char desktop[] = "SetupE2E";
-std::string setup_exe;
+std::string program;
 int failures = 0;
 
 bool report(bool ok, const std::string& what, int line) {
@@ -116,12 +116,12 @@ struct Program {
         si.cb = sizeof si, si.lpDesktop = desktop;
         HWND error = nullptr;
         const bool ready =
-            CreateProcessA(setup_exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) &&
+            CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) &&
             until([&] {
                 dialog = find(pi.dwProcessId, "#32770", "Velmora"), error = find(pi.dwProcessId, "#32770", "Setup error");
                 return !alive() || error || (dialog && send(item(IDC_SPEAKERS), CB_GETCOUNT) == 5 && !send(dialog, WM_NULL));
             }, START_MS);
-        return ready && alive() && !(error && std::printf("  setup.exe shows its \"Setup error\" box\n"));
+        return ready && alive() && !(error && std::printf("  the program shows its \"Setup error\" box\n"));
     }
     bool alive() const { return WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT; }
     long long exit_code() const {
@@ -317,9 +317,9 @@ int shoot() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return std::fprintf(stderr, "usage: setup_e2e <setup.exe> [case | --shot]\n"), 2;
-    setup_exe = argv[1][0] == '/' ? std::string("Z:") + argv[1] : argv[1];  // Wine's Z: drive is /
-    for (char& c : setup_exe) c = c == '/' ? '\\' : c;
+    if (argc < 2) return std::fprintf(stderr, "usage: setup_e2e <velmora-config.exe> [case | --shot]\n"), 2;
+    program = argv[1][0] == '/' ? std::string("Z:") + argv[1] : argv[1];  // Wine's Z: drive is /
+    for (char& c : program) c = c == '/' ? '\\' : c;
     // A Wine virtual desktop of its own: it lists the usual sizes (the plain desktop offers the screen's own
     // alone), and this thread's input goes there.
     RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\Explorer\\Desktops", desktop, REG_SZ, "1600x1200", 10);
