@@ -22,6 +22,8 @@ TEST_PACKAGES=(
     # a virtual display, real input, screenshots, the installed desktop entry
     xvfb xauth x11-utils x11-xserver-utils xdotool libxtst-dev imagemagick fonts-dejavu-core
     mesa-vulkan-drivers desktop-file-utils
+    # the dialog through a screen reader's eyes: AT-SPI on a D-Bus session
+    at-spi2-core python3-pyatspi dbus-daemon
 )
 
 # install_missing_packages <package>...
