@@ -187,7 +187,7 @@ int lift_of(const TemplateControl& group) {
 // The logo at a screen's pixel ratio. A high-density screen gets the
 // double-size artwork: the bitmap scaled up looks soft beside the text.
 QPixmap logo_for(qreal ratio) {
-    const QPixmap logo(QStringLiteral(":/setup/logo.bmp"));
+    QPixmap logo(QStringLiteral(":/setup/logo.bmp"));
     QPixmap sharp = ratio > 1 ? QPixmap(QStringLiteral(":/setup/logo@2x.png")) : QPixmap();
     if (logo.isNull() || sharp.isNull()) return logo;
     const QSize pixels = (QSizeF(logo.size()) * ratio).toSize();
