@@ -326,11 +326,11 @@ private:
 };
 
 // A list as a screen reader meets it. Qt names a list on Linux after its
-// entry, which leaves an empty list nameless and a label unread; here the
-// name is that of its label (the label's buddy), or of its group box for a
-// list without one, and the entry is its value, and the selected row of the
-// open list, its first child, where a screen reader looks for it. The edit
-// field is the second child; the actions open and close the list.
+// entry, which leaves an empty list nameless and its label unread. Here the
+// name is its label's (the label whose buddy it is), or its group box's for a
+// list without one; the entry is its value and the selected row of its first
+// child, the open list, where a screen reader looks for it. The edit field is
+// the second child; the actions open and close the list.
 class ListAccessible final : public QAccessibleWidget {
 public:
     explicit ListAccessible(QComboBox* list) : QAccessibleWidget(list, QAccessible::ComboBox) {}
@@ -617,8 +617,7 @@ HostDialog::HostDialog() {
     setWindowTitle(QString::fromUtf8(SETUP_DIALOG_TITLE));
     setFont(qt_dialog_font());
     setWindowModality(Qt::ApplicationModal);
-    static const bool lists_named = (QAccessible::installFactory(ListAccessible::make), true);
-    (void)lists_named;
+    [[maybe_unused]] static const bool lists_named = (QAccessible::installFactory(ListAccessible::make), true);
     setFixedSize(qt_dialog_x(SETUP_DIALOG_W), qt_dialog_y(SETUP_DIALOG_H));
 
     // Qt stacks later siblings on top and chains keyboard focus in the order
