@@ -26,6 +26,8 @@ TEST_PACKAGES=(
     mesa-vulkan-drivers desktop-file-utils
     # the Debian package: CPack's shlibdeps (dpkg-dev, file), AppStream, the man page, lintian
     dpkg-dev file appstream man-db groff-base lintian
+    # the dialog through a screen reader's eyes: AT-SPI on a D-Bus session
+    at-spi2-core python3-pyatspi dbus-daemon
 )
 
 # install_missing_packages <package>...

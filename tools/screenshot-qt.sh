@@ -4,6 +4,8 @@
 #   docs/screenshot-qt-folded.png     as it opens
 #   docs/screenshot-qt-list-open.png  the speaker list open
 #   docs/screenshot-qt-unfolded.png   after "Open expert settings..."
+#   docs/screenshot-qt-2x-focus.png   at twice the scale, Tab having moved the
+#                                     focus to the resolution list
 # Usage: tools/screenshot-qt.sh [build folder, default build/native]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -33,10 +35,13 @@ mkdir -p "$config/Brannick/Velmora"
 printf '\x0c\x00\x40\x06\x00\x00\xb0\x04\x00\x00\x20\x00\x00\x00\x00\x00\x00\x00\x04\x00\x00\x01\x01\x00\x00\x01\x01\x01\x00\x00\x00\x01\x01\x04\x00' \
     >"$config/Brannick/Velmora/Orvex_setup"
 [[ $(stat -c %s "$config/Brannick/Velmora/Orvex_setup") == 35 ]]
-env -u QT_QPA_PLATFORM XDG_CONFIG_HOME="$config" "$program" &
-pid=$!
-window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Velmora$' | head -1)
-[[ -n $window ]] || { echo "The dialog did not appear." >&2; exit 1; }
+start() {  # [variable=value]...: the program with these in its environment
+    env -u QT_QPA_PLATFORM XDG_CONFIG_HOME="$config" "$@" "$program" &
+    pid=$!
+    window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Velmora$' | head -1)
+    [[ -n $window ]] || { echo "The dialog did not appear." >&2; exit 1; }
+}
+start
 
 shoot() {
     sleep 1  # let the probe finish and the dialog repaint
@@ -58,3 +63,9 @@ xdotool key Escape
 # of 6 x 13 pixels (x * 6 / 4, y * 13 / 8); click its middle.
 xdotool mousemove --window "$window" $(((255 * 6 + 2) / 4 + (115 * 6 + 2) / 8)) $(((142 * 13 + 4) / 8 + (15 * 13 + 4) / 16)) click 1
 shoot docs/screenshot-qt-unfolded.png
+
+# At twice the scale; the focus shows once the keyboard has moved it.
+kill "$pid" && wait "$pid" || true
+start QT_SCALE_FACTOR=2
+xdotool windowfocus --sync "$window" key Tab
+shoot docs/screenshot-qt-2x-focus.png

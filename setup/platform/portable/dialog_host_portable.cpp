@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -11,6 +13,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -26,6 +29,7 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "dialog/controller.h"
 #include "platform/winapi_values.h"
@@ -39,7 +43,6 @@ namespace {
 // Window and control styles of the template.
 constexpr uint32_t STYLE_DISABLED = 0x08000000;  // WS_DISABLED
 constexpr uint32_t STYLE_BORDER = 0x00800000;    // WS_BORDER
-constexpr uint32_t STYLE_TABSTOP = 0x00010000;   // WS_TABSTOP
 constexpr uint32_t BUTTON_TYPE_MASK = 0x0F;
 constexpr uint32_t BUTTON_DEFPUSHBUTTON = 0x01;
 constexpr uint32_t BUTTON_AUTOCHECKBOX = 0x03;
@@ -124,18 +127,116 @@ QString escaped_for_qt(const QString& shown) {
     return out;
 }
 
+// The controls column by column, each column top to bottom, a group box before
+// what it holds and a label just before its list. This is the order in which
+// the controls are made: a screen reader's tree reads it, Tab follows it
+// through the controls a player changes (not the template's tab stops, which
+// reach three buttons), and no two overlapping controls stack otherwise than in
+// the template.
+constexpr int32_t READING_ORDER[] = {
+    IDC_DISPLAY_GROUP,  IDC_ADAPTER,          IDC_DRIVER_VERSION, IDC_VRAM,          IDC_RESOLUTION_LABEL,
+    IDC_RESOLUTION,     IDC_ANTIALIAS_LABEL,  IDC_ANTIALIAS,      IDC_AUTODETECT,    IDCANCEL,
+    IDOK,               IDC_LOGO,             IDC_FULLSCREEN_GROUP, IDC_FULLSCREEN,  IDC_TRIPLE_BUFFER,
+    IDC_VSYNC,          IDC_REFRESH_LABEL,    IDC_REFRESH,        IDC_BIT_DEPTH_LABEL, IDC_BIT_DEPTH,
+    IDC_TEXTURE_GROUP,  IDC_TEX_LOW_DETAIL,   IDC_TEX_COMPRESSED, IDC_TEX_TRUE_COLOR, IDC_SOUND_GROUP,
+    IDC_SOUND,          IDC_SPEAKERS,         IDC_SOFTWARE_MIXING, IDC_DISABLE_EAX,  IDC_EXPERT_TOGGLE,
+    IDC_EXPERT_GROUP,   IDC_HW_TNL,           IDC_SUSPEND_INACTIVE, IDC_MULTIPASS,   IDC_VOICE_CHAT,
+    IDC_VERSION_LABEL,
+};
+constexpr bool every_control_once() {
+    for (const TemplateControl& c : template_controls) {
+        int n = 0;
+        for (const int32_t id : READING_ORDER) n += id == c.id ? 1 : 0;
+        if (n != 1) return false;
+    }
+    return std::size(READING_ORDER) == template_control_count;
+}
+static_assert(every_control_once(), "every control of the template once in the reading order");
+
+// Names for what has no caption of its own for a screen reader to read.
+constexpr struct {
+    int32_t id;
+    const char* name;
+} UNCAPTIONED_NAMES[] = {
+    {IDC_DRIVER_VERSION, "Driver version"},
+    {IDC_VRAM, "Video memory"},
+    {IDC_LOGO, SETUP_DIALOG_TITLE},
+};
+
+bool is_group(const TemplateControl& t) {
+    return std::strcmp(t.class_name, "BUTTON") == 0 && (t.style & BUTTON_TYPE_MASK) == BUTTON_GROUPBOX;
+}
+
+// The group box whose frame holds the centre of a control, or null.
+const TemplateControl* group_of(const TemplateControl& t) {
+    if (is_group(t)) return nullptr;
+    const QPoint centre = qt_control_rect(t.id).center();
+    for (const TemplateControl& g : template_controls)
+        if (is_group(g) && qt_control_rect(g.id).contains(centre)) return &g;
+    return nullptr;
+}
+
+// How far a group's controls reach above its frame, in pixels.
+int lift_of(const TemplateControl& group) {
+    int lift = 0;
+    for (const TemplateControl& c : template_controls)
+        if (group_of(c) == &group) lift = std::max(lift, qt_control_rect(group.id).top() - qt_control_rect(c.id).top());
+    return lift;
+}
+
+// The logo at a screen's pixel ratio. A high-density screen gets the
+// double-size artwork: the bitmap scaled up looks soft beside the text.
+QPixmap logo_for(qreal ratio) {
+    QPixmap logo(QStringLiteral(":/setup/logo.bmp"));
+    QPixmap sharp = ratio > 1 ? QPixmap(QStringLiteral(":/setup/logo@2x.png")) : QPixmap();
+    if (logo.isNull() || sharp.isNull()) return logo;
+    const QSize pixels = (QSizeF(logo.size()) * ratio).toSize();
+    if (sharp.size() != pixels) sharp = sharp.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    sharp.setDevicePixelRatio(ratio);
+    return sharp;
+}
+
+// A push button or push-like check box. Once the keyboard has moved the
+// focus, the focused one shows a dotted rectangle inside its frame, as on
+// Windows: Fusion's own mark, a blue outline, is the default button's too.
+class HostButton final : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QPushButton::paintEvent(event);
+        if (!hasFocus() || !window()->testAttribute(Qt::WA_KeyboardFocusChange)) return;
+        QPainter p(this);
+        p.setPen(QPen(palette().color(QPalette::ButtonText), 1, Qt::DotLine));
+        p.drawRect(rect().adjusted(FOCUS_INSET, FOCUS_INSET, -FOCUS_INSET - 1, -FOCUS_INSET - 1));
+    }
+
+private:
+    static constexpr int FOCUS_INSET = 3;
+};
+
 class HostDialog;
 
 // A group box drawn as the Windows one: an etched frame whose top edge runs
 // through the middle of the title, the title on the dialog's background.
 // The title keeps its leading blanks, under which a title check box may lie.
+// The box holds its controls; it reaches `lift` pixels above its frame for a
+// title check box that starts above it (IDC_SOUND).
 class GroupFrame final : public QGroupBox {
 public:
-    explicit GroupFrame(QWidget* parent) : QGroupBox(parent) {}
+    GroupFrame(QWidget* parent, int lift) : QGroupBox(parent), lift_(lift) {}
+
+    int lift() const { return lift_; }
 
     void set_caption(const QString& shown) {
         shown_ = shown;
         setTitle(escaped_for_qt(shown));
+        // Read without the blanks; the check box lying on the frame's top edge
+        // (a title check box, with no caption of its own) carries the title.
+        setAccessibleName(shown.trimmed());
+        for (QAbstractButton* b : findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly))
+            if (b->y() < lift_ + frame_top()) b->setAccessibleName(shown.trimmed());
         update();
     }
     const QString& caption() const { return shown_; }
@@ -151,9 +252,9 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
+        p.translate(0, lift_);
         const QFontMetrics fm(font());
-        const int top = std::max(0, fm.height() / 2 - 1);
-        const QRect frame = rect().adjusted(0, top, 0, 0);
+        const QRect frame = QRect(0, 0, width(), height() - lift_).adjusted(0, frame_top(), 0, 0);
         const QPalette& pal = palette();
         p.setPen(pal.color(QPalette::Mid));
         p.drawRect(frame.adjusted(0, 0, -2, -2));
@@ -168,12 +269,14 @@ protected:
     }
 
 private:
+    int frame_top() const { return std::max(0, QFontMetrics(font()).height() / 2 - 1); }
     qsizetype leading_blanks() const {
         qsizetype n = 0;
         while (n < shown_.size() && shown_[n] == QLatin1Char(' ')) ++n;
         return n;
     }
 
+    int lift_;
     QString shown_;
 };
 
@@ -185,6 +288,12 @@ public:
     HostCombo(HostDialog* owner, int32_t id, bool editable, bool sorted, QWidget* parent);
 
     bool sorted() const { return sorted_; }
+    // The open list's selection follows the entry even while it is closed: a
+    // screen reader reads the entry from there.
+    void mark_entry_in_list() const {
+        view()->selectionModel()->setCurrentIndex(model()->index(currentIndex(), modelColumn(), rootModelIndex()),
+                                                  QItemSelectionModel::ClearAndSelect);
+    }
     int32_t selection() const { return typed_away_ ? CB_ERR : currentIndex(); }
     void forget_typing() { typed_away_ = false; }
 
@@ -214,6 +323,62 @@ private:
     bool closeup_pending_ = false;
     bool list_watched_ = false;
     int wheel_rest_ = 0;  // eighths of a degree short of a whole notch
+};
+
+// A list as a screen reader meets it. Qt names a list on Linux after its
+// entry, which leaves an empty list nameless and its label unread. Here the
+// name is its label's (the label whose buddy it is), or its group box's for a
+// list without one; the entry is its value and the selected row of its first
+// child, the open list, where a screen reader looks for it. The edit field is
+// the second child; the actions open and close the list.
+class ListAccessible final : public QAccessibleWidget {
+public:
+    explicit ListAccessible(QComboBox* list) : QAccessibleWidget(list, QAccessible::ComboBox) {}
+
+    static QAccessibleInterface* make(const QString&, QObject* object) {
+        auto* list = dynamic_cast<HostCombo*>(object);
+        return list ? new ListAccessible(list) : nullptr;
+    }
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value) return list()->currentText();
+        if (t == QAccessible::Name)
+            for (const auto& [label, relation] : relations(QAccessible::Label))
+                if (QString name = label->text(QAccessible::Name); !name.isEmpty()) return name;
+        return QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.expandable = true;
+        s.expanded = list()->view()->isVisible();
+        s.editable = list()->isEditable();
+        return s;
+    }
+    int childCount() const override { return list()->isEditable() ? 2 : 1; }
+    QAccessibleInterface* child(int index) const override {
+        QWidget* w = index == 0 ? static_cast<QWidget*>(list()->view()) : index == 1 ? list()->lineEdit() : nullptr;
+        return w ? QAccessible::queryAccessibleInterface(w) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* c) const override {
+        for (int i = 0; i < childCount(); ++i)
+            if (child(i) == c) return i;
+        return -1;
+    }
+    QAccessibleInterface* childAt(int x, int y) const override {
+        const QLineEdit* edit = list()->lineEdit();
+        return edit && QRect(edit->mapToGlobal(QPoint()), edit->size()).contains(x, y) ? child(1) : nullptr;
+    }
+    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+    void doAction(const QString& action) override {
+        if (action != showMenuAction() && action != pressAction()) return;
+        if (list()->view()->isVisible())
+            list()->hidePopup();
+        else
+            list()->showPopup();
+    }
+
+private:
+    QComboBox* list() const { return static_cast<QComboBox*>(widget()); }
 };
 
 // IDD_SETUP. Commands reach the procedure only for what the player does, one
@@ -252,6 +417,13 @@ public:
     bool ended() const { return ended_; }
     intptr_t end_result() const { return result_; }
 
+    // What lies wholly outside the client area (the folded band) is hidden: a
+    // screen reader then reports it not showing, and Tab passes it by.
+    void show_controls_within(const QSize& client) {
+        for (QWidget* w : controls_)
+            if (w->parentWidget() == this) w->setVisible(QRect(QPoint(), client).intersects(w->geometry()));
+    }
+
     // Esc and QDialog's own paths: the procedure decides, as for "Exit".
     void reject() override { notify(IDCANCEL, NOTIFY_CLICKED); }
     void accept() override { notify(IDOK, NOTIFY_CLICKED); }
@@ -286,7 +458,7 @@ private:
         done(static_cast<int>(result_));
     }
 
-    QWidget* create_control(const TemplateControl& t);
+    QWidget* create_control(const TemplateControl& t, QWidget* parent);
 
     std::array<QWidget*, template_control_count> controls_{};
     bool initialised_ = false;
@@ -310,6 +482,7 @@ HostCombo::HostCombo(HostDialog* owner, int32_t id, bool editable, bool sorted, 
         connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) { typed(text); });
     }
     connect(this, &QComboBox::activated, this, [this](int) { chosen(); });
+    connect(this, &QComboBox::currentIndexChanged, this, [this](int) { mark_entry_in_list(); });
 }
 
 void HostCombo::reset() {
@@ -318,6 +491,7 @@ void HostCombo::reset() {
     clear();
     if (isEditable()) clearEditText();  // CB_RESETCONTENT empties the field too
     typed_away_ = false;
+    mark_entry_in_list();
 }
 
 int32_t HostCombo::insert_at(int32_t position, const QString& text) {
@@ -331,6 +505,7 @@ int32_t HostCombo::insert_at(int32_t position, const QString& text) {
         setCurrentIndex(-1);
         if (isEditable()) setEditText(field);
     }
+    mark_entry_in_list();
     return position;
 }
 
@@ -339,6 +514,7 @@ void HostCombo::select(int32_t position) {
     const QSignalBlocker block_edit(lineEdit());
     typed_away_ = false;
     setCurrentIndex(position >= 0 && position < count() ? position : -1);
+    mark_entry_in_list();
 }
 
 void HostCombo::set_field_text(const QString& text) {
@@ -441,11 +617,22 @@ HostDialog::HostDialog() {
     setWindowTitle(QString::fromUtf8(SETUP_DIALOG_TITLE));
     setFont(qt_dialog_font());
     setWindowModality(Qt::ApplicationModal);
+    [[maybe_unused]] static const bool lists_named = (QAccessible::installFactory(ListAccessible::make), true);
     setFixedSize(qt_dialog_x(SETUP_DIALOG_W), qt_dialog_y(SETUP_DIALOG_H));
 
-    // Template order is creation order: Qt stacks later siblings on top and
-    // chains keyboard focus in the same order, as Windows does.
-    for (size_t i = 0; i < template_control_count; ++i) controls_[i] = create_control(template_controls[i]);
+    // Qt stacks later siblings on top and chains keyboard focus in the order
+    // of creation. A group box holds its controls, so a screen reader finds
+    // them inside it.
+    QLabel* label = nullptr;
+    for (const int32_t id : READING_ORDER) {
+        const auto i = static_cast<size_t>(find_template_control(id) - template_controls);
+        const TemplateControl* group = group_of(template_controls[i]);
+        controls_[i] = create_control(template_controls[i], group ? control(group->id) : this);
+        // A label names the list that follows it.
+        if (auto* list = dynamic_cast<HostCombo*>(controls_[i]); list && label) label->setBuddy(list);
+        label = qobject_cast<QLabel*>(controls_[i]);
+    }
+    for (const auto& [id, name] : UNCAPTIONED_NAMES) control(id)->setAccessibleName(QString::fromUtf8(name));
 
     // DS_CENTER: centred on the screen at the full size.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -454,7 +641,7 @@ HostDialog::HostDialog() {
     }
 }
 
-QWidget* HostDialog::create_control(const TemplateControl& t) {
+QWidget* HostDialog::create_control(const TemplateControl& t, QWidget* parent) {
     const QString cls = QString::fromLatin1(t.class_name);
     QWidget* w = nullptr;
     bool focusable = true;
@@ -463,20 +650,21 @@ QWidget* HostDialog::create_control(const TemplateControl& t) {
     if (cls == QLatin1String("BUTTON")) {
         const uint32_t type = t.style & BUTTON_TYPE_MASK;
         if (type == BUTTON_GROUPBOX) {
-            w = new GroupFrame(this);
+            // Not transparent for the mouse: Qt would not look for the
+            // controls inside. A click beside them goes on to the dialog.
+            w = new GroupFrame(parent, lift_of(t));
             focusable = false;
-            hit_transparent = true;  // clicks reach the controls inside
         } else {
             QAbstractButton* b;
             if (type == BUTTON_AUTOCHECKBOX && (t.style & BUTTON_PUSHLIKE)) {
-                auto* push = new QPushButton(this);
+                auto* push = new HostButton(parent);
                 push->setCheckable(true);
                 push->setAutoDefault(false);  // a check box: Enter stays with the default button
                 b = push;
             } else if (type == BUTTON_AUTOCHECKBOX) {
-                b = new QCheckBox(this);
+                b = new QCheckBox(parent);
             } else {
-                auto* push = new QPushButton(this);
+                auto* push = new HostButton(parent);
                 push->setAutoDefault(true);
                 push->setDefault(type == BUTTON_DEFPUSHBUTTON);
                 b = push;
@@ -489,12 +677,12 @@ QWidget* HostDialog::create_control(const TemplateControl& t) {
         }
     } else if (cls == QLatin1String("COMBOBOX")) {
         const bool editable = (t.style & COMBO_TYPE_MASK) == COMBO_DROPDOWN;
-        auto* combo = new HostCombo(this, t.id, editable, (t.style & COMBO_SORT) != 0, this);
+        auto* combo = new HostCombo(this, t.id, editable, (t.style & COMBO_SORT) != 0, parent);
         const int dropped = qt_dialog_y(t.h) - QT_COMBO_FIELD_HEIGHT;
         combo->setMaxVisibleItems(std::max(1, dropped / LIST_ROW_HEIGHT));
         w = combo;
     } else if (cls == QLatin1String("EDIT")) {
-        auto* edit = new QLineEdit(this);
+        auto* edit = new QLineEdit(parent);
         edit->setReadOnly((t.style & EDIT_READONLY) != 0);
         edit->setFrame((t.style & STYLE_BORDER) != 0);
         if (edit->isReadOnly()) {
@@ -505,14 +693,14 @@ QWidget* HostDialog::create_control(const TemplateControl& t) {
         }
         w = edit;
     } else {
-        auto* label = new QLabel(this);
+        auto* label = new QLabel(parent);
         label->setTextFormat(Qt::PlainText);
         const uint32_t type = t.style & STATIC_TYPE_MASK;
         if (type == STATIC_BITMAP) {
             label->setFrameStyle(QFrame::Box | QFrame::Plain);
             label->setLineWidth(1);
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            const QPixmap logo(QStringLiteral(":/setup/logo.bmp"));
+            const QPixmap logo = logo_for(label->devicePixelRatioF());
             if (!logo.isNull()) label->setPixmap(logo);
         } else {
             Qt::Alignment align = type == STATIC_CENTER ? Qt::AlignHCenter
@@ -528,10 +716,15 @@ QWidget* HostDialog::create_control(const TemplateControl& t) {
 
     w->setObjectName(QStringLiteral("control_%1").arg(t.id));
     w->setProperty("control_id", t.id);
-    w->setGeometry(qt_control_rect(t.id));
+    // Dialog units place a control in the dialog; a group box reaches up by
+    // its lift.
+    const QPoint origin = parent == this ? QPoint() : parent->pos();
+    w->setGeometry(qt_control_rect(t.id).adjusted(0, is_group(t) ? -lift_of(t) : 0, 0, 0).translated(-origin));
     w->setEnabled((t.style & STYLE_DISABLED) == 0);
     if (hit_transparent) w->setAttribute(Qt::WA_TransparentForMouseEvents);
-    w->setFocusPolicy(!focusable ? Qt::NoFocus : (t.style & STYLE_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
+    // Everything a player changes takes Tab; the read-only fields only a click.
+    auto* edit = qobject_cast<QLineEdit*>(w);
+    w->setFocusPolicy(!focusable ? Qt::NoFocus : edit && edit->isReadOnly() ? Qt::ClickFocus : Qt::StrongFocus);
     return w;
 }
 
@@ -713,10 +906,12 @@ void host_set_window_pos(HostWindow window, int32_t x, int32_t y, int32_t width,
     if (w->isWindow()) {
         // The given rectangle is the outer frame; the frame's margins stay.
         const QRect frame = w->frameGeometry();
-        const QRect client = w->geometry();
-        const int extra_w = frame.width() - client.width();
-        const int extra_h = frame.height() - client.height();
-        w->setFixedSize(std::max(0, width - extra_w), std::max(0, height - extra_h));
+        const QRect inner = w->geometry();
+        const int extra_w = frame.width() - inner.width();
+        const int extra_h = frame.height() - inner.height();
+        const QSize client(std::max(0, width - extra_w), std::max(0, height - extra_h));
+        w->setFixedSize(client);
+        if (HostDialog* d = dialog_of(window)) d->show_controls_within(client);
         w->move(x, y);  // a window's position is its frame's
     } else {
         const QPoint origin = w->parentWidget() ? w->parentWidget()->mapFromGlobal(QPoint(x, y)) : QPoint(x, y);
@@ -800,7 +995,7 @@ QDialog* qt_running_dialog() { return running_dialog.data(); }
 QRect qt_group_title_text_rect(QWidget* group) {
     auto* frame = dynamic_cast<GroupFrame*>(group);
     if (!frame || frame->caption().isEmpty()) return QRect();
-    return QRect(frame->text_x(), 0, frame->text_width(), QFontMetrics(frame->font()).height());
+    return QRect(frame->text_x(), frame->lift(), frame->text_width(), QFontMetrics(frame->font()).height());
 }
 
 namespace {

@@ -176,6 +176,17 @@ int main(int argc, char** argv) {
         for (const char* c = "tereo speakers"; *c; ++c) key(*c == ' ' ? XK_space : static_cast<KeySym>(*c));
         run.save_and_expect(bytes_of(typed));
     });
+    check("keys alone: Shift+Tab from the first list, Space flips a toggle, Up picks, Enter saves", [&] {
+        SetupSettings keyed = before;  // T&L on: the speaker box refills on each notification
+        keyed.disable_eax = 1, keyed.speaker_config = 2;
+        Run run("keys", bytes_of(before));
+        run.show();  // the focus starts on the adapter list; back past the expert button
+        key(XK_Tab, XK_Shift_L), key(XK_Tab, XK_Shift_L), key(XK_space);  // "Disable EAX"
+        key(XK_Tab, XK_Shift_L), key(XK_Tab, XK_Shift_L), key(XK_Up);     // the speakers: "Quadraphonic"
+        key(XK_Return);
+        run.expect_exit(0);
+        require(read_all(run.record) == bytes_of(keyed), "the saved record is not the keyed one");
+    });
     check("Exit on a first start asks; Yes discards", [&] {
         Run run("first-exit", "");
         run.show();
