@@ -36,8 +36,6 @@
 #include "portable_backends.h"
 #include "res/dialog_template.h"
 
-HostDialogProc qt_dialog_procedure = setup_dialog_proc;
-
 namespace {
 
 // Window and control styles of the template.
@@ -227,7 +225,6 @@ class GroupFrame final : public QGroupBox {
 public:
     GroupFrame(QWidget* parent, int lift) : QGroupBox(parent), lift_(lift) {}
 
-    int lift() const { return lift_; }
 
     void set_caption(const QString& shown) {
         shown_ = shown;
@@ -239,7 +236,6 @@ public:
             if (b->y() < lift_ + frame_top()) b->setAccessibleName(shown.trimmed());
         update();
     }
-    const QString& caption() const { return shown_; }
 
     // Where the title's text begins after its leading blanks, and its width.
     int text_x() const {
@@ -443,7 +439,7 @@ private:
     void dispatch(uint32_t message, uintptr_t wparam, intptr_t lparam) {
         QPointer<HostDialog> alive(this);
         dispatching_ = true;
-        qt_dialog_procedure(static_cast<QWidget*>(this), message, wparam, lparam);
+        setup_dialog_proc(static_cast<QWidget*>(this), message, wparam, lparam);
         if (!alive) return;
         dispatching_ = false;
         if (ended_) finish();
@@ -740,7 +736,6 @@ QAbstractButton* check_box_of(HostWindow dialog, int32_t id) {
     return b && b->isCheckable() ? b : nullptr;
 }
 
-QPointer<HostDialog> running_dialog;
 
 // ---------------------------------------------------------------- the table
 
@@ -961,41 +956,13 @@ QRect qt_control_rect(int32_t id) {
                  combo ? QT_COMBO_FIELD_HEIGHT : qt_dialog_y(t->h));
 }
 
-QDialog* qt_create_dialog() { return new HostDialog(); }
-
-void qt_init_dialog(QDialog* dialog) {
-    if (auto* d = dynamic_cast<HostDialog*>(dialog)) d->initialise();
-}
-
-QWidget* qt_dialog_control(QDialog* dialog, int32_t id) {
-    auto* d = dynamic_cast<HostDialog*>(dialog);
-    return d ? d->control(id) : nullptr;
-}
-
-bool qt_dialog_ended(QDialog* dialog, intptr_t* result) {
-    auto* d = dynamic_cast<HostDialog*>(dialog);
-    if (!d || !d->ended()) return false;
-    if (result) *result = d->end_result();
-    return true;
-}
-
 intptr_t qt_run_dialog() {
     HostDialog dialog;
-    running_dialog = &dialog;
     dialog.initialise();
     // A procedure that ended the dialog while initialising (the fatal error
     // box) leaves nothing to run.
     if (!dialog.ended()) dialog.exec();
-    running_dialog = nullptr;
     return dialog.ended() ? dialog.end_result() : -1;
-}
-
-QDialog* qt_running_dialog() { return running_dialog.data(); }
-
-QRect qt_group_title_text_rect(QWidget* group) {
-    auto* frame = dynamic_cast<GroupFrame*>(group);
-    if (!frame || frame->caption().isEmpty()) return QRect();
-    return QRect(frame->text_x(), frame->lift(), frame->text_width(), QFontMetrics(frame->font()).height());
 }
 
 namespace {

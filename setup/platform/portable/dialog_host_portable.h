@@ -11,13 +11,6 @@
 #include "app/entry.h"
 #include "platform/seams.h"
 
-class QDialog;
-class QWidget;
-
-// The dialog procedure the host calls; setup_dialog_proc unless a test
-// installs another one.
-using HostDialogProc = intptr_t (*)(HostWindow dialog, uint32_t message, uintptr_t wparam, intptr_t lparam);
-extern HostDialogProc qt_dialog_procedure;
 
 // The dialog font: the template's 8-point font stands for 6 x 13 pixel dialog
 // base units at 96 DPI; this face and pixel size keep every caption inside its
@@ -34,27 +27,9 @@ int qt_dialog_y(int dialog_units);
 QRect qt_control_rect(int32_t id);
 constexpr int QT_COMBO_FIELD_HEIGHT = 21;  // pixels, the closed field of a combo box
 
-// Builds the dialog and its controls, centred on the screen at full size,
-// hidden, application-modal, not yet initialised.
-QDialog* qt_create_dialog();
-// Sends WM_INITDIALOG (the procedure's fold shows the window).
-void qt_init_dialog(QDialog* dialog);
-// The control of an id, or null (the same as get_item).
-QWidget* qt_dialog_control(QDialog* dialog, int32_t id);
-// Whether the procedure has ended the dialog, and with which code.
-bool qt_dialog_ended(QDialog* dialog, intptr_t* result = nullptr);
-
 // The whole modal run, as DialogBoxParamA: build, WM_INITDIALOG, the modal
 // loop until the procedure ends the dialog. Returns the end code.
 intptr_t qt_run_dialog();
-
-// The dialog currently being run by qt_run_dialog, or null.
-QDialog* qt_running_dialog();
-
-// Where a group box draws the visible text of its title (after the leading
-// blanks a title check box lies over), in the box's own pixels; empty for
-// anything else or an empty title.
-QRect qt_group_title_text_rect(QWidget* group);
 
 // What the native entry hands setup_main: malloc and free, nothing to do for
 // COM or the common controls, the Qt dialog run modally.
