@@ -11,7 +11,6 @@
 #include "app/entry.h"
 #include "platform/seams.h"
 
-
 // The dialog font: the template's 8-point font stands for 6 x 13 pixel dialog
 // base units at 96 DPI; this face and pixel size keep every caption inside its
 // control as the template was laid out for.
