@@ -141,9 +141,9 @@ uint32_t release(D3DObject* d3d) {
 }  // namespace
 
 const Direct3DApi portable_d3d8_api = {.create = create,
-                                  .get_adapter_count = get_adapter_count,
-                                  .get_adapter_identifier = get_adapter_identifier,
-                                  .get_adapter_mode_count = get_adapter_mode_count,
-                                  .enum_adapter_modes = enum_adapter_modes,
-                                  .check_device_multisample_type = check_device_multisample_type,
-                                  .release = release};
+                                       .get_adapter_count = get_adapter_count,
+                                       .get_adapter_identifier = get_adapter_identifier,
+                                       .get_adapter_mode_count = get_adapter_mode_count,
+                                       .enum_adapter_modes = enum_adapter_modes,
+                                       .check_device_multisample_type = check_device_multisample_type,
+                                       .release = release};

@@ -1,13 +1,13 @@
 // DirectDraw-shaped answer to "how much local video memory": the total of the
 // device the display's OpenGL context runs on, as its driver or the kernel
 // tells it (gpu/video_memory.h), read from what the display's driver said
-// once for the process (gpu/display_driver.h). With no source that can tell, the
-// object cannot be created.
+// once for the process (gpu/display_driver.h). With no source that can tell,
+// the object cannot be created.
 #include <new>
 
 #include "gpu/display_driver.h"
-#include "portable_backends.h"
 #include "gpu/video_memory.h"
+#include "portable_backends.h"
 
 struct DDrawObject {
     uint32_t total_bytes;

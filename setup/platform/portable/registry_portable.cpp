@@ -266,7 +266,7 @@ long file_close_key(RegKey* key) {
 }  // namespace
 
 const RegistryApi portable_registry_api = {.open_key = file_open_key,
-                                       .query_value = file_query_value,
-                                       .create_key = file_create_key,
-                                       .set_value = file_set_value,
-                                       .close_key = file_close_key};
+                                           .query_value = file_query_value,
+                                           .create_key = file_create_key,
+                                           .set_value = file_set_value,
+                                           .close_key = file_close_key};
