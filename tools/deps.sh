@@ -14,7 +14,7 @@ RUN_PACKAGES=(
 TEST_PACKAGES=(
     # tests, benchmarks, sanitizers (llvm: the symbolizer LeakSanitizer's
     # suppressions need), fuzzing and static analysis
-    googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev llvm clang-tidy cppcheck valgrind python3
+    googletest libgtest-dev libbenchmark-dev clang libclang-rt-dev llvm clang-tidy cppcheck valgrind python3
     # the release check: the commit's time and files, the version resource
     git python3-pefile
     # Windows programs: cross compilers and Wine, 64- and 32-bit (32-bit Wine
