@@ -32,7 +32,7 @@ fi
 
 echo "== build" >&2
 cmake -S . -B "$NATIVE_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSETUP_BENCH=ON >/dev/null
-ninja -C "$NATIVE_BUILD" -j2 setup setup_startup_probe floor_qt floor_qt_display startup_probe >&2
+ninja -C "$NATIVE_BUILD" -j2 velmora-setup setup_startup_probe floor_qt floor_qt_display startup_probe >&2
 # The core benchmarks use the test fakes; without them the rest is still measured.
 probe_bench=1
 ninja -C "$NATIVE_BUILD" -j2 probe_bench >&2 || probe_bench=0

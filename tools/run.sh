@@ -8,5 +8,5 @@ install_missing_packages "${RUN_PACKAGES[@]}"
 
 # The release preset (no tests): build/native keeps the test build intact.
 cmake --preset release >/dev/null
-cmake --build --preset release --target setup
-exec build/release/setup "$@"
+cmake --build --preset release --target velmora-setup
+exec build/release/velmora-setup "$@"

@@ -10,9 +10,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/native}
-program=$build/setup
+program=$build/velmora-setup
 if [[ ! -x $program ]]; then
-    echo "No $program: build it first (cmake --build --preset native --target setup)." >&2
+    echo "No $program: build it first (cmake --build --preset native --target velmora-setup)." >&2
     exit 1
 fi
 if [[ -z "${SCREENSHOT_ON_XVFB:-}" ]]; then

@@ -30,14 +30,14 @@ export ASAN_OPTIONS
 export LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
-# One start and close of build/asan/setup on the display in DISPLAY.
+# One start and close of build/asan/velmora-setup on the display in DISPLAY.
 #   program_leak_run <config folder> <key> <label>
 # Sends <key> to the dialog, answers Yes (Return) to any box that follows,
 # and expects exit code 0 with a clean sanitizer log.
 program_leak_run() {
     local config=$1 key=$2 label=$3 log pid window rc
     log=$(mktemp)
-    XDG_CONFIG_HOME=$config XDG_CACHE_HOME=$config/cache env -u QT_QPA_PLATFORM build/asan/setup >"$log" 2>&1 &
+    XDG_CONFIG_HOME=$config XDG_CACHE_HOME=$config/cache env -u QT_QPA_PLATFORM build/asan/velmora-setup >"$log" 2>&1 &
     pid=$!
     window=
     for _ in $(seq 600); do

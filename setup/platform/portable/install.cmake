@@ -35,8 +35,7 @@ Keywords=settings;display;graphics;sound;
 StartupWMClass=velmora-setup
 ")
   file(INSTALL ${SETUP_INSTALL_DESKTOP_ENTRY} DESTINATION "${datadir}/applications")
-  # install(PROGRAMS) is never stripped by CMake itself, and a renamed
-  # program cannot be installed with install(TARGETS).
+  # install(PROGRAMS) is never stripped by CMake itself.
   if(CMAKE_INSTALL_DO_STRIP)
     execute_process(COMMAND ${SETUP_INSTALL_STRIP} --remove-section=.comment --remove-section=.note
                             "$ENV{DESTDIR}${exec_path}" COMMAND_ERROR_IS_FATAL ANY)
@@ -45,12 +44,12 @@ StartupWMClass=velmora-setup
 endif()
 
 include(GNUInstallDirs)
-if(NOT TARGET setup)
+if(NOT TARGET velmora-setup)
   return()
 endif()
 
-# The build keeps the short name its scripts and tests use.
-install(PROGRAMS $<TARGET_FILE:setup> DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME velmora-setup)
+# The program under the one name it has in the build tree too.
+install(PROGRAMS $<TARGET_FILE:velmora-setup> DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 foreach(size 16 32 48 64 128 256)
   install(FILES ${CMAKE_SOURCE_DIR}/setup/res/icons/velmora-setup-${size}.png
@@ -68,7 +67,7 @@ foreach(file ${CMAKE_SOURCE_DIR}/setup/res/linux/velmora-setup.1 ${CMAKE_CURRENT
   list(APPEND compressed ${CMAKE_CURRENT_BINARY_DIR}/${name}.gz)
 endforeach()
 add_custom_target(setup_install_docs ALL DEPENDS ${compressed})
-add_dependencies(setup setup_install_docs)
+add_dependencies(velmora-setup setup_install_docs)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/velmora-setup.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_SOURCE_DIR}/setup/res/linux/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/velmora-setup)
