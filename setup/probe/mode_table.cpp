@@ -1,6 +1,5 @@
 #include "probe/mode_table.h"
 
-#include <cmath>
 #include <cstdio>
 
 #include "app/state.h"
@@ -10,13 +9,29 @@ ModeTable mode_table;
 
 namespace {
 
-// The aspect test was tuned with single-precision constants: the float nearest
-// to 4/3 and the float nearest to 0.001, compared in double precision. Keeping
-// the exact values keeps the same sizes on the borderline.
-constexpr double ASPECT_4_3 = static_cast<double>(1.33333333333333333f);
-constexpr double ASPECT_TOLERANCE = static_cast<double>(0.001f);
-static_assert(ASPECT_4_3 == 1.33333337306976318359375);
-static_assert(ASPECT_TOLERANCE == 0.001000000047497451305389404296875);
+// The aspect test was tuned with single-precision constants compared in
+// double: R, the float nearest to 4/3 (0x3FAAAAAB, 11184811 / 2^23), and T,
+// the float nearest to 0.001 (0x3A83126F, 8589935 / 2^33). Both are exact
+// binary fractions, so the test runs on integers:
+//   |W/H - R| < T  <=>  (R - T) * 2^33 * H < W * 2^33 < (R + T) * 2^33 * H.
+// For every height up to 65535 this answers as the double comparison does,
+// and no compiler's excess precision (x87) can move it.
+constexpr uint64_t ASPECT_R = 11184811ull << 10;  // R * 2^33
+constexpr uint64_t ASPECT_T = 8589935;            // T * 2^33
+constexpr uint64_t ASPECT_LOW = ASPECT_R - ASPECT_T;
+constexpr uint64_t ASPECT_HIGH = ASPECT_R + ASPECT_T;
+
+// value * factor as 2^32 * high + low, for a factor below 2^35: 32-bit
+// targets have no 128-bit integer.
+struct Wide {
+    uint64_t high;
+    uint32_t low;
+};
+constexpr Wide times(uint32_t value, uint64_t factor) {
+    const uint64_t low_part = static_cast<uint64_t>(value) * (factor & 0xFFFFFFFFu);
+    return {static_cast<uint64_t>(value) * (factor >> 32) + (low_part >> 32), static_cast<uint32_t>(low_part)};
+}
+constexpr bool below(Wide a, Wide b) { return a.high < b.high || (a.high == b.high && a.low < b.low); }
 
 constexpr uint32_t MIN_WIDTH = 640;
 
@@ -31,13 +46,6 @@ uint32_t depth_bit_of(uint32_t format) {
         default:
             return 0;
     }
-}
-
-bool usable_size(uint32_t width, uint32_t height) {
-    if (width < MIN_WIDTH) return false;
-    if (height == 0) return false;  // would divide to infinity, which fails the test anyway
-    const double ratio = static_cast<double>(width) / static_cast<double>(height);
-    return std::fabs(ratio - ASPECT_4_3) < ASPECT_TOLERANCE;
 }
 
 // Multisample support of one format, probed in a fixed order.
@@ -63,6 +71,13 @@ uint32_t multisample_bits(uint32_t adapter, uint32_t format) {
 }
 
 }  // namespace
+
+bool usable_size(uint32_t width, uint32_t height) {
+    if (width < MIN_WIDTH) return false;
+    const Wide scaled_width{static_cast<uint64_t>(width) << 1, 0};  // W * 2^33
+    // A height of 0 makes both bounds 0 and fails.
+    return below(times(height, ASPECT_LOW), scaled_width) && below(scaled_width, times(height, ASPECT_HIGH));
+}
 
 int32_t build_mode_table() {
     int32_t count = 0;

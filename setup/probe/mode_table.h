@@ -23,6 +23,10 @@ using ModeTable = ModeEntry[MODE_TABLE_SIZE];
 // Fixed storage: the resolution list's items carry addresses into it.
 extern ModeTable mode_table;
 
+// A size the table keeps: at least 640 wide and within 0.001 of 4:3 (the
+// single-precision values both).
+bool usable_size(uint32_t width, uint32_t height);
+
 // Rebuilds mode_table from the current adapter's modes; returns the count (0 to 256).
 int32_t build_mode_table();
 
