@@ -15,6 +15,8 @@ TEST_PACKAGES=(
     # tests, benchmarks, sanitizers (llvm: the symbolizer LeakSanitizer's
     # suppressions need), fuzzing and static analysis
     googletest libgtest-dev libbenchmark-dev clang libclang-rt-dev llvm clang-tidy cppcheck valgrind python3
+    # the mode filter as a 32-bit x87 program (tools/check.d/x87.sh), under qemu where the kernel runs no 32-bit
+    g++-multilib qemu-user
     # the release check: the commit's time and files, the version resource
     git python3-pefile
     # Windows programs: cross compilers and Wine, 64- and 32-bit (32-bit Wine
