@@ -278,7 +278,9 @@ private:
 
 // A combo box that reports what a Windows combo box notifies its dialog of,
 // and that, like a CBS_DROPDOWN box, has no selected entry once the player
-// has typed a text that is not one of its entries.
+// has typed a text that is not one of its entries. What it reports follows
+// its own state (the selection the procedure knows, whether the list is open,
+// whether the focus is within), never the order of Qt's signals.
 class HostCombo final : public QComboBox {
 public:
     HostCombo(HostDialog* owner, int32_t id, bool editable, bool sorted, QWidget* parent);
@@ -291,7 +293,6 @@ public:
                                                   QItemSelectionModel::ClearAndSelect);
     }
     int32_t selection() const { return typed_away_ ? CB_ERR : currentIndex(); }
-    void forget_typing() { typed_away_ = false; }
 
     // Programmatic changes: no signal, no notification.
     void reset();
@@ -306,17 +307,23 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Closing: hidden, the choice made in it maybe not yet applied.
+    enum class ListState { closed, open, closing };
+
     void typed(const QString& text);
     void chosen();
-    void send_closeup();
+    void report_selection();
+    void list_closed();
+    void report_focus();
     void wheel_in_list(const QWheelEvent* wheel);
 
     HostDialog* owner_;
     int32_t id_;
     bool sorted_;
     bool typed_away_ = false;
-    bool popup_open_ = false;
-    bool closeup_pending_ = false;
+    ListState list_ = ListState::closed;
+    int32_t known_selection_ = CB_ERR;  // as the procedure last set it or heard of it
+    bool focus_known_ = false;          // as last reported
     bool list_watched_ = false;
     int wheel_rest_ = 0;  // eighths of a degree short of a whole notch
 };
@@ -488,6 +495,7 @@ void HostCombo::reset() {
     if (isEditable()) clearEditText();  // CB_RESETCONTENT empties the field too
     typed_away_ = false;
     mark_entry_in_list();
+    known_selection_ = selection();
 }
 
 int32_t HostCombo::insert_at(int32_t position, const QString& text) {
@@ -502,6 +510,7 @@ int32_t HostCombo::insert_at(int32_t position, const QString& text) {
         if (isEditable()) setEditText(field);
     }
     mark_entry_in_list();
+    known_selection_ = selection();
     return position;
 }
 
@@ -511,6 +520,7 @@ void HostCombo::select(int32_t position) {
     typed_away_ = false;
     setCurrentIndex(position >= 0 && position < count() ? position : -1);
     mark_entry_in_list();
+    known_selection_ = selection();
 }
 
 void HostCombo::set_field_text(const QString& text) {
@@ -523,25 +533,36 @@ void HostCombo::typed(const QString&) {
     // As in a closed Windows drop-down box, typed text selects no entry, not
     // even one it matches: the text stands and the controller decides.
     typed_away_ = true;
+    known_selection_ = CB_ERR;
     owner_->notify(id_, NOTIFY_EDITCHANGE);
 }
 
 void HostCombo::chosen() {
-    // The new entry is current by now. Windows reports the change before the
-    // list closing: a procedure that refills the list on the closing (the
-    // speaker box does) must find the choice already made, or it is lost.
+    // The player chose an entry (perhaps the one already current, after
+    // typing). A choice from the list is reported when the list has closed.
     typed_away_ = false;
-    owner_->notify(id_, CBN_SELCHANGE);
-    send_closeup();
+    if (list_ == ListState::closed) report_selection();
 }
 
-void HostCombo::send_closeup() {
-    if (!closeup_pending_) return;
-    closeup_pending_ = false;
+void HostCombo::report_selection() {
+    if (selection() == known_selection_) return;
+    known_selection_ = selection();
+    owner_->notify(id_, CBN_SELCHANGE);
+}
+
+void HostCombo::list_closed() {
+    if (list_ != ListState::closing) return;
+    list_ = ListState::closed;
+    // Windows reports the change before the list closing: a procedure that
+    // refills the list on the closing (the speaker box does) must find the
+    // choice already made, or it is lost.
+    report_selection();
     owner_->notify(id_, NOTIFY_CLOSEUP);
+    report_focus();  // a click elsewhere that closed the list may have taken the focus
 }
 
 void HostCombo::showPopup() {
+    list_closed();  // reopened before the last closing was reported
     owner_->notify(id_, NOTIFY_DROPDOWN);
     if (!list_watched_) {
         // The list and its frame: the frame tells when the list closes, and
@@ -552,7 +573,7 @@ void HostCombo::showPopup() {
         if (QWidget* frame = view()->parentWidget()) frame->installEventFilter(this);
     }
     wheel_rest_ = 0;
-    popup_open_ = true;
+    list_ = ListState::open;
     // An entry wider than the field widens the open list: an adapter's
     // renderer name rarely fits.
     int widest = 0;
@@ -560,19 +581,17 @@ void HostCombo::showPopup() {
     const int needed = widest + 2 * view()->frameWidth() + 2 * LIST_TEXT_MARGIN;
     view()->setMinimumWidth(needed > width() ? needed : 0);
     QComboBox::showPopup();
-    if (!view()->isVisible()) popup_open_ = false;  // Qt shows no list for an empty box
+    if (!view()->isVisible()) list_ = ListState::closed;  // Qt shows no list for an empty box
 }
 
 bool HostCombo::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Hide && watched == view()->parentWidget() && popup_open_) {
+    if (event->type() == QEvent::Hide && watched == view()->parentWidget() && list_ == ListState::open) {
         // However the list closes (a choice, Esc, a click elsewhere, another
-        // window taking over). Qt hides it before it applies a choice made in
-        // it; the closing is reported after that choice (chosen()), or on its
-        // own when nothing was chosen.
-        popup_open_ = false;
-        closeup_pending_ = true;
-        QMetaObject::invokeMethod(this, [this] { send_closeup(); }, Qt::QueuedConnection);
-    } else if (event->type() == QEvent::Wheel && popup_open_) {
+        // window taking over). A choice made in it is applied while Qt handles
+        // the same input, so the closing is reported once that has returned.
+        list_ = ListState::closing;
+        QMetaObject::invokeMethod(this, [this] { list_closed(); }, Qt::QueuedConnection);
+    } else if (event->type() == QEvent::Wheel && list_ == ListState::open) {
         wheel_in_list(static_cast<QWheelEvent*>(event));
         return true;
     }
@@ -593,18 +612,25 @@ void HostCombo::wheel_in_list(const QWheelEvent* wheel) {
     list->setCurrentIndex(model()->index(row, modelColumn(), rootModelIndex()));
 }
 
-// The list opening or closing moves no focus on Windows. Qt moves it twice
-// while the list opens, the second time into the list for no stated reason:
-// a KILLFOCUS then had the speaker box refilled under the opening list, whose
-// highlight fell back to the first entry.
+// The list opening or closing moves no focus on Windows; Qt moves it into the
+// list and back. The open list counts as part of the box, so only the focus
+// entering or leaving the box is reported (a KILLFOCUS while the list opened
+// had the speaker box refilled under it, its highlight back on the first entry).
+void HostCombo::report_focus() {
+    const bool within = list_ != ListState::closed || hasFocus();
+    if (within == focus_known_) return;
+    focus_known_ = within;
+    owner_->notify(id_, within ? NOTIFY_SETFOCUS : NOTIFY_KILLFOCUS);
+}
+
 void HostCombo::focusInEvent(QFocusEvent* event) {
     QComboBox::focusInEvent(event);
-    if (event->reason() != Qt::PopupFocusReason && !popup_open_) owner_->notify(id_, NOTIFY_SETFOCUS);
+    report_focus();
 }
 
 void HostCombo::focusOutEvent(QFocusEvent* event) {
     QComboBox::focusOutEvent(event);
-    if (event->reason() != Qt::PopupFocusReason && !popup_open_) owner_->notify(id_, NOTIFY_KILLFOCUS);
+    report_focus();
 }
 
 HostDialog::HostDialog() {
