@@ -1,60 +1,33 @@
-#include "dialog_host_portable.h"
-
+// The Windows dialog manager as the procedure meets it, over Qt widgets: the
+// dialog made from the template, a command for what the player does and only
+// that, EndDialog once the procedure has returned, message boxes, and the
+// seam table that hands all this to the core.
 #include <QAbstractButton>
 #include <QAbstractItemView>
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QDialog>
 #include <QFocusEvent>
 #include <QFontMetrics>
-#include <QGroupBox>
 #include <QGuiApplication>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPainter>
-#include <QPixmap>
 #include <QPointer>
-#include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QVariant>
 #include <QWheelEvent>
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 
 #include "dialog/controller.h"
-#include "platform/winapi_values.h"
+#include "dialog_host_parts.h"
+#include "dialog_host_portable.h"
 #include "portable_backends.h"
-#include "res/dialog_template.h"
 
 namespace {
-
-// Window and control styles of the template.
-constexpr uint32_t STYLE_DISABLED = 0x08000000;  // WS_DISABLED
-constexpr uint32_t STYLE_BORDER = 0x00800000;    // WS_BORDER
-constexpr uint32_t BUTTON_TYPE_MASK = 0x0F;
-constexpr uint32_t BUTTON_DEFPUSHBUTTON = 0x01;
-constexpr uint32_t BUTTON_AUTOCHECKBOX = 0x03;
-constexpr uint32_t BUTTON_GROUPBOX = 0x07;
-constexpr uint32_t BUTTON_PUSHLIKE = 0x1000;
-constexpr uint32_t COMBO_TYPE_MASK = 0x03;
-constexpr uint32_t COMBO_DROPDOWN = 0x02;  // editable field
-constexpr uint32_t COMBO_SORT = 0x0100;
-constexpr uint32_t EDIT_READONLY = 0x0800;
-constexpr uint32_t STATIC_TYPE_MASK = 0x1F;
-constexpr uint32_t STATIC_CENTER = 0x01;
-constexpr uint32_t STATIC_RIGHT = 0x02;
-constexpr uint32_t STATIC_BITMAP = 0x0E;
-constexpr uint32_t STATIC_CENTERIMAGE = 0x0200;
 
 // Notification codes in the high word of WM_COMMAND's wparam.
 constexpr uint32_t NOTIFY_CLICKED = 0;     // BN_CLICKED
@@ -75,30 +48,16 @@ constexpr uint32_t BOX_ICONQUESTION = 0x20;
 constexpr uint32_t BOX_ICONINFORMATION = 0x40;
 constexpr int32_t ANSWER_RETRY = 4;
 
-// Base units of the template's font at 96 DPI.
-constexpr int BASE_UNIT_X = 6;
-constexpr int BASE_UNIT_Y = 13;
-
 // The combo box list shows whole rows of this height inside the template's
 // dropped-down height, its texts this far from either side.
 constexpr int LIST_ROW_HEIGHT = 13;
 constexpr int LIST_TEXT_MARGIN = 4;
 
-// Windows draws a group box title 7 pixels in, over a gap in the frame one
-// pixel wider on each side.
-constexpr int GROUP_TITLE_X = 7;
-// Leading blanks of a title keep at least the width they have in the
-// template's font, so that a title check box laid over them clears the text.
-constexpr int TEMPLATE_BLANK_PIXELS = 3;
-
-int mul_div(int value, int numerator, int denominator) {
-    // MulDiv: rounded half away from zero.
-    const long long p = static_cast<long long>(value) * numerator;
-    const long long half = denominator / 2;
-    return static_cast<int>(p >= 0 ? (p + half) / denominator : (p - half) / denominator);
-}
-
 QString from_host_text(const char* text) { return text ? QString::fromUtf8(text) : QString(); }
+
+}  // namespace
+
+namespace qt_host {
 
 // What a Windows control with prefix processing shows: "&&" is one "&"; a
 // single "&" marks a mnemonic, which this dialog does not use, so it is
@@ -125,352 +84,6 @@ QString escaped_for_qt(const QString& shown) {
     return out;
 }
 
-// The controls column by column, each column top to bottom, a group box before
-// what it holds and a label just before its list. This is the order in which
-// the controls are made: a screen reader's tree reads it, Tab follows it
-// through the controls a player changes (not the template's tab stops, which
-// reach three buttons), and no two overlapping controls stack otherwise than in
-// the template.
-constexpr int32_t READING_ORDER[] = {
-    IDC_DISPLAY_GROUP,  IDC_ADAPTER,          IDC_DRIVER_VERSION, IDC_VRAM,          IDC_RESOLUTION_LABEL,
-    IDC_RESOLUTION,     IDC_ANTIALIAS_LABEL,  IDC_ANTIALIAS,      IDC_AUTODETECT,    IDCANCEL,
-    IDOK,               IDC_LOGO,             IDC_FULLSCREEN_GROUP, IDC_FULLSCREEN,  IDC_TRIPLE_BUFFER,
-    IDC_VSYNC,          IDC_REFRESH_LABEL,    IDC_REFRESH,        IDC_BIT_DEPTH_LABEL, IDC_BIT_DEPTH,
-    IDC_TEXTURE_GROUP,  IDC_TEX_LOW_DETAIL,   IDC_TEX_COMPRESSED, IDC_TEX_TRUE_COLOR, IDC_SOUND_GROUP,
-    IDC_SOUND,          IDC_SPEAKERS,         IDC_SOFTWARE_MIXING, IDC_DISABLE_EAX,  IDC_EXPERT_TOGGLE,
-    IDC_EXPERT_GROUP,   IDC_HW_TNL,           IDC_SUSPEND_INACTIVE, IDC_MULTIPASS,   IDC_VOICE_CHAT,
-    IDC_VERSION_LABEL,
-};
-constexpr bool every_control_once() {
-    for (const TemplateControl& c : template_controls) {
-        int n = 0;
-        for (const int32_t id : READING_ORDER) n += id == c.id ? 1 : 0;
-        if (n != 1) return false;
-    }
-    return std::size(READING_ORDER) == template_control_count;
-}
-static_assert(every_control_once(), "every control of the template once in the reading order");
-
-// Names for what has no caption of its own for a screen reader to read.
-constexpr struct {
-    int32_t id;
-    const char* name;
-} UNCAPTIONED_NAMES[] = {
-    {IDC_DRIVER_VERSION, "Driver version"},
-    {IDC_VRAM, "Video memory"},
-    {IDC_LOGO, SETUP_DIALOG_TITLE},
-};
-
-bool is_group(const TemplateControl& t) {
-    return std::strcmp(t.class_name, "BUTTON") == 0 && (t.style & BUTTON_TYPE_MASK) == BUTTON_GROUPBOX;
-}
-
-// The group box whose frame holds the centre of a control, or null.
-const TemplateControl* group_of(const TemplateControl& t) {
-    if (is_group(t)) return nullptr;
-    const QPoint centre = qt_control_rect(t.id).center();
-    for (const TemplateControl& g : template_controls)
-        if (is_group(g) && qt_control_rect(g.id).contains(centre)) return &g;
-    return nullptr;
-}
-
-// How far a group's controls reach above its frame, in pixels.
-int lift_of(const TemplateControl& group) {
-    int lift = 0;
-    for (const TemplateControl& c : template_controls)
-        if (group_of(c) == &group) lift = std::max(lift, qt_control_rect(group.id).top() - qt_control_rect(c.id).top());
-    return lift;
-}
-
-// The logo at a screen's pixel ratio. A high-density screen gets the
-// double-size artwork: the bitmap scaled up looks soft beside the text.
-QPixmap logo_for(qreal ratio) {
-    QPixmap logo(QStringLiteral(":/setup/logo.bmp"));
-    QPixmap sharp = ratio > 1 ? QPixmap(QStringLiteral(":/setup/logo@2x.png")) : QPixmap();
-    if (logo.isNull() || sharp.isNull()) return logo;
-    const QSize pixels = (QSizeF(logo.size()) * ratio).toSize();
-    if (sharp.size() != pixels) sharp = sharp.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    sharp.setDevicePixelRatio(ratio);
-    return sharp;
-}
-
-// A push button or push-like check box. Once the keyboard has moved the
-// focus, the focused one shows a dotted rectangle inside its frame, as on
-// Windows: Fusion's own mark, a blue outline, is the default button's too.
-class HostButton final : public QPushButton {
-public:
-    using QPushButton::QPushButton;
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        QPushButton::paintEvent(event);
-        if (!hasFocus() || !window()->testAttribute(Qt::WA_KeyboardFocusChange)) return;
-        QPainter p(this);
-        p.setPen(QPen(palette().color(QPalette::ButtonText), 1, Qt::DotLine));
-        p.drawRect(rect().adjusted(FOCUS_INSET, FOCUS_INSET, -FOCUS_INSET - 1, -FOCUS_INSET - 1));
-    }
-
-private:
-    static constexpr int FOCUS_INSET = 3;
-};
-
-class HostDialog;
-
-// A group box drawn as the Windows one: an etched frame whose top edge runs
-// through the middle of the title, the title on the dialog's background.
-// The title keeps its leading blanks, under which a title check box may lie.
-// The box holds its controls; it reaches `lift` pixels above its frame for a
-// title check box that starts above it (IDC_SOUND).
-class GroupFrame final : public QGroupBox {
-public:
-    GroupFrame(QWidget* parent, int lift) : QGroupBox(parent), lift_(lift) {}
-
-
-    void set_caption(const QString& shown) {
-        shown_ = shown;
-        setTitle(escaped_for_qt(shown));
-        // Read without the blanks; the check box lying on the frame's top edge
-        // (a title check box, with no caption of its own) carries the title.
-        setAccessibleName(shown.trimmed());
-        for (QAbstractButton* b : findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly))
-            if (b->y() < lift_ + frame_top()) b->setAccessibleName(shown.trimmed());
-        update();
-    }
-
-    // Where the title's text begins after its leading blanks, and its width.
-    int text_x() const {
-        const QFontMetrics fm(font());
-        const int blank = std::max(fm.horizontalAdvance(QLatin1Char(' ')), TEMPLATE_BLANK_PIXELS);
-        return GROUP_TITLE_X + static_cast<int>(leading_blanks()) * blank;
-    }
-    int text_width() const { return QFontMetrics(font()).horizontalAdvance(shown_.mid(leading_blanks())); }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.translate(0, lift_);
-        const QFontMetrics fm(font());
-        const QRect frame = QRect(0, 0, width(), height() - lift_).adjusted(0, frame_top(), 0, 0);
-        const QPalette& pal = palette();
-        p.setPen(pal.color(QPalette::Mid));
-        p.drawRect(frame.adjusted(0, 0, -2, -2));
-        p.setPen(pal.color(QPalette::Light));
-        p.drawRect(frame.adjusted(1, 1, -1, -1));
-        if (shown_.isEmpty()) return;
-        const int x = text_x();
-        p.fillRect(QRect(GROUP_TITLE_X - 1, 0, x - GROUP_TITLE_X + text_width() + 2, fm.height()),
-                   pal.color(QPalette::Window));
-        p.setPen(pal.color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
-        p.drawText(QPoint(x, fm.ascent()), shown_.mid(leading_blanks()));
-    }
-
-private:
-    int frame_top() const { return std::max(0, QFontMetrics(font()).height() / 2 - 1); }
-    qsizetype leading_blanks() const {
-        qsizetype n = 0;
-        while (n < shown_.size() && shown_[n] == QLatin1Char(' ')) ++n;
-        return n;
-    }
-
-    int lift_;
-    QString shown_;
-};
-
-// A combo box that reports what a Windows combo box notifies its dialog of,
-// and that, like a CBS_DROPDOWN box, has no selected entry once the player
-// has typed a text that is not one of its entries. What it reports follows
-// its own state (the selection the procedure knows, whether the list is open,
-// whether the focus is within), never the order of Qt's signals.
-class HostCombo final : public QComboBox {
-public:
-    HostCombo(HostDialog* owner, int32_t id, bool editable, bool sorted, QWidget* parent);
-
-    bool sorted() const { return sorted_; }
-    // The open list's selection follows the entry even while it is closed: a
-    // screen reader reads the entry from there.
-    void mark_entry_in_list() const {
-        view()->selectionModel()->setCurrentIndex(model()->index(currentIndex(), modelColumn(), rootModelIndex()),
-                                                  QItemSelectionModel::ClearAndSelect);
-    }
-    int32_t selection() const { return typed_away_ ? CB_ERR : currentIndex(); }
-
-    // Programmatic changes: no signal, no notification.
-    void reset();
-    int32_t insert_at(int32_t position, const QString& text);
-    void select(int32_t position);
-    void set_field_text(const QString& text);
-
-protected:
-    void showPopup() override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    // Closing: hidden, the choice made in it maybe not yet applied.
-    enum class ListState { closed, open, closing };
-
-    void typed(const QString& text);
-    void chosen();
-    void report_selection();
-    void list_closed();
-    void report_focus();
-    void wheel_in_list(const QWheelEvent* wheel);
-
-    HostDialog* owner_;
-    int32_t id_;
-    bool sorted_;
-    bool typed_away_ = false;
-    ListState list_ = ListState::closed;
-    int32_t known_selection_ = CB_ERR;  // as the procedure last set it or heard of it
-    bool focus_known_ = false;          // as last reported
-    bool list_watched_ = false;
-    int wheel_rest_ = 0;  // eighths of a degree short of a whole notch
-};
-
-// A list as a screen reader meets it. Qt names a list on Linux after its
-// entry, which leaves an empty list nameless and its label unread. Here the
-// name is its label's (the label whose buddy it is), or its group box's for a
-// list without one; the entry is its value and the selected row of its first
-// child, the open list, where a screen reader looks for it. The edit field is
-// the second child; the actions open and close the list.
-class ListAccessible final : public QAccessibleWidget {
-public:
-    explicit ListAccessible(QComboBox* list) : QAccessibleWidget(list, QAccessible::ComboBox) {}
-
-    static QAccessibleInterface* make(const QString&, QObject* object) {
-        auto* list = dynamic_cast<HostCombo*>(object);
-        return list ? new ListAccessible(list) : nullptr;
-    }
-
-    QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Value) return list()->currentText();
-        if (t == QAccessible::Name)
-            for (const auto& [label, relation] : relations(QAccessible::Label))
-                if (QString name = label->text(QAccessible::Name); !name.isEmpty()) return name;
-        return QAccessibleWidget::text(t);
-    }
-    QAccessible::State state() const override {
-        QAccessible::State s = QAccessibleWidget::state();
-        s.expandable = true;
-        s.expanded = list()->view()->isVisible();
-        s.editable = list()->isEditable();
-        return s;
-    }
-    int childCount() const override { return list()->isEditable() ? 2 : 1; }
-    QAccessibleInterface* child(int index) const override {
-        QWidget* w = index == 0 ? static_cast<QWidget*>(list()->view()) : index == 1 ? list()->lineEdit() : nullptr;
-        return w ? QAccessible::queryAccessibleInterface(w) : nullptr;
-    }
-    int indexOfChild(const QAccessibleInterface* c) const override {
-        for (int i = 0; i < childCount(); ++i)
-            if (child(i) == c) return i;
-        return -1;
-    }
-    QAccessibleInterface* childAt(int x, int y) const override {
-        const QLineEdit* edit = list()->lineEdit();
-        return edit && QRect(edit->mapToGlobal(QPoint()), edit->size()).contains(x, y) ? child(1) : nullptr;
-    }
-    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
-    void doAction(const QString& action) override {
-        if (action != showMenuAction() && action != pressAction()) return;
-        if (list()->view()->isVisible())
-            list()->hidePopup();
-        else
-            list()->showPopup();
-    }
-
-private:
-    QComboBox* list() const { return static_cast<QComboBox*>(widget()); }
-};
-
-// IDD_SETUP. Commands reach the procedure only for what the player does, one
-// at a time; EndDialog takes effect once the procedure has returned.
-class HostDialog final : public QDialog {
-public:
-    HostDialog();
-
-    QWidget* control(int32_t id) const {
-        for (size_t i = 0; i < template_control_count; ++i)
-            if (template_controls[i].id == id) return controls_[i];
-        return nullptr;
-    }
-
-    void initialise() {
-        if (initialised_) return;
-        initialised_ = true;
-        dispatch(WM_INITDIALOG, 0, 0);
-    }
-
-    void notify(int32_t id, uint32_t code) {
-        // A command that arises while the procedure runs (focus moving when a
-        // control is disabled or a message box opens, a list closing) is not
-        // the player's: the procedure is never re-entered.
-        if (!initialised_ || ended_ || dispatching_) return;
-        const uintptr_t wparam = (static_cast<uintptr_t>(code & 0xFFFFu) << 16) | (static_cast<uint32_t>(id) & 0xFFFFu);
-        dispatch(WM_COMMAND, wparam, reinterpret_cast<intptr_t>(static_cast<void*>(control(id))));
-    }
-
-    void end(intptr_t result) {
-        ended_ = true;
-        result_ = result;
-        if (!dispatching_) finish();
-    }
-
-    bool ended() const { return ended_; }
-    intptr_t end_result() const { return result_; }
-
-    // What lies wholly outside the client area (the folded band) is hidden: a
-    // screen reader then reports it not showing, and Tab passes it by.
-    void show_controls_within(const QSize& client) {
-        for (QWidget* w : controls_)
-            if (w->parentWidget() == this) w->setVisible(QRect(QPoint(), client).intersects(w->geometry()));
-    }
-
-    // Esc and QDialog's own paths: the procedure decides, as for "Exit".
-    void reject() override { notify(IDCANCEL, NOTIFY_CLICKED); }
-    void accept() override { notify(IDOK, NOTIFY_CLICKED); }
-
-protected:
-    void closeEvent(QCloseEvent* event) override {
-        if (finishing_) {
-            event->accept();
-            return;
-        }
-        // The close box is "Exit"; the procedure may keep the dialog open.
-        event->ignore();
-        notify(IDCANCEL, NOTIFY_CLICKED);
-    }
-
-private:
-    void dispatch(uint32_t message, uintptr_t wparam, intptr_t lparam) {
-        QPointer<HostDialog> alive(this);
-        dispatching_ = true;
-        setup_dialog_proc(static_cast<QWidget*>(this), message, wparam, lparam);
-        if (!alive) return;
-        dispatching_ = false;
-        if (ended_) finish();
-    }
-
-    void finish() {
-        if (finishing_) {
-            setResult(static_cast<int>(result_));
-            return;
-        }
-        finishing_ = true;
-        done(static_cast<int>(result_));
-    }
-
-    QWidget* create_control(const TemplateControl& t, QWidget* parent);
-
-    std::array<QWidget*, template_control_count> controls_{};
-    bool initialised_ = false;
-    bool dispatching_ = false;
-    bool ended_ = false;
-    bool finishing_ = false;
-    intptr_t result_ = 0;
-};
-
 HostCombo::HostCombo(HostDialog* owner, int32_t id, bool editable, bool sorted, QWidget* parent)
     : QComboBox(parent), owner_(owner), id_(id), sorted_(sorted) {
     setEditable(editable);
@@ -487,6 +100,8 @@ HostCombo::HostCombo(HostDialog* owner, int32_t id, bool editable, bool sorted, 
     connect(this, &QComboBox::activated, this, [this](int) { chosen(); });
     connect(this, &QComboBox::currentIndexChanged, this, [this](int) { mark_entry_in_list(); });
 }
+
+int32_t HostCombo::selection() const { return typed_away_ ? CB_ERR : currentIndex(); }
 
 void HostCombo::reset() {
     const QSignalBlocker block(this);
@@ -633,20 +248,83 @@ void HostCombo::focusOutEvent(QFocusEvent* event) {
     report_focus();
 }
 
+QWidget* HostDialog::control(int32_t id) const {
+    for (size_t i = 0; i < template_control_count; ++i)
+        if (template_controls[i].id == id) return controls_[i];
+    return nullptr;
+}
+
+void HostDialog::initialise() {
+    if (initialised_) return;
+    initialised_ = true;
+    dispatch(WM_INITDIALOG, 0, 0);
+}
+
+void HostDialog::notify(int32_t id, uint32_t code) {
+    // A command that arises while the procedure runs (focus moving when a
+    // control is disabled or a message box opens, a list closing) is not
+    // the player's: the procedure is never re-entered.
+    if (!initialised_ || ended_ || dispatching_) return;
+    const uintptr_t wparam = (static_cast<uintptr_t>(code & 0xFFFFu) << 16) | (static_cast<uint32_t>(id) & 0xFFFFu);
+    dispatch(WM_COMMAND, wparam, reinterpret_cast<intptr_t>(static_cast<void*>(control(id))));
+}
+
+void HostDialog::end(intptr_t result) {
+    ended_ = true;
+    result_ = result;
+    if (!dispatching_) finish();
+}
+
+void HostDialog::show_controls_within(const QSize& client) {
+    for (QWidget* w : controls_)
+        if (w->parentWidget() == this) w->setVisible(QRect(QPoint(), client).intersects(w->geometry()));
+}
+
+void HostDialog::reject() { notify(IDCANCEL, NOTIFY_CLICKED); }
+void HostDialog::accept() { notify(IDOK, NOTIFY_CLICKED); }
+
+void HostDialog::closeEvent(QCloseEvent* event) {
+    if (finishing_) {
+        event->accept();
+        return;
+    }
+    // The close box is "Exit"; the procedure may keep the dialog open.
+    event->ignore();
+    notify(IDCANCEL, NOTIFY_CLICKED);
+}
+
+void HostDialog::dispatch(uint32_t message, uintptr_t wparam, intptr_t lparam) {
+    QPointer<HostDialog> alive(this);
+    dispatching_ = true;
+    setup_dialog_proc(static_cast<QWidget*>(this), message, wparam, lparam);
+    if (!alive) return;
+    dispatching_ = false;
+    if (ended_) finish();
+}
+
+void HostDialog::finish() {
+    if (finishing_) {
+        setResult(static_cast<int>(result_));
+        return;
+    }
+    finishing_ = true;
+    done(static_cast<int>(result_));
+}
+
 HostDialog::HostDialog() {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QString::fromUtf8(SETUP_DIALOG_TITLE));
     setFont(qt_dialog_font());
     setWindowModality(Qt::ApplicationModal);
-    [[maybe_unused]] static const bool lists_named = (QAccessible::installFactory(ListAccessible::make), true);
+    install_list_accessibility();
     setFixedSize(qt_dialog_x(SETUP_DIALOG_W), qt_dialog_y(SETUP_DIALOG_H));
 
     // Qt stacks later siblings on top and chains keyboard focus in the order
     // of creation. A group box holds its controls, so a screen reader finds
     // them inside it.
     QLabel* label = nullptr;
-    for (const int32_t id : READING_ORDER) {
+    for (const int32_t id : reading_order()) {
         const auto i = static_cast<size_t>(find_template_control(id) - template_controls);
         const TemplateControl* group = group_of(template_controls[i]);
         controls_[i] = create_control(template_controls[i], group ? control(group->id) : this);
@@ -654,7 +332,7 @@ HostDialog::HostDialog() {
         if (auto* list = dynamic_cast<HostCombo*>(controls_[i]); list && label) label->setBuddy(list);
         label = qobject_cast<QLabel*>(controls_[i]);
     }
-    for (const auto& [id, name] : UNCAPTIONED_NAMES) control(id)->setAccessibleName(QString::fromUtf8(name));
+    name_uncaptioned(*this);
 
     // DS_CENTER: centred on the screen at the full size.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -749,6 +427,16 @@ QWidget* HostDialog::create_control(const TemplateControl& t, QWidget* parent) {
     w->setFocusPolicy(!focusable ? Qt::NoFocus : edit && edit->isReadOnly() ? Qt::ClickFocus : Qt::StrongFocus);
     return w;
 }
+
+}  // namespace qt_host
+
+namespace {
+
+using qt_host::GroupFrame;
+using qt_host::HostCombo;
+using qt_host::HostDialog;
+using qt_host::shown_text;
+using qt_host::escaped_for_qt;
 
 // ---------------------------------------------------------------- handles
 
@@ -961,26 +649,6 @@ const DialogHostApi portable_dialog_host_api = {.get_item = host_get_item,
                                           .end_dialog = host_end_dialog,
                                           .get_window_rect = host_get_window_rect,
                                           .set_window_pos = host_set_window_pos};
-
-QFont qt_dialog_font() {
-    QFont font(QString::fromLatin1(QT_DIALOG_FONT_FAMILY));
-    font.setPixelSize(QT_DIALOG_FONT_PIXELS);
-    font.setStyleHint(QFont::SansSerif);
-    font.setWeight(QFont::Normal);
-    font.setItalic(false);
-    return font;
-}
-
-int qt_dialog_x(int dialog_units) { return mul_div(dialog_units, BASE_UNIT_X, 4); }
-int qt_dialog_y(int dialog_units) { return mul_div(dialog_units, BASE_UNIT_Y, 8); }
-
-QRect qt_control_rect(int32_t id) {
-    const TemplateControl* t = find_template_control(id);
-    if (!t) return QRect();
-    const bool combo = std::strcmp(t->class_name, "COMBOBOX") == 0;
-    return QRect(qt_dialog_x(t->x), qt_dialog_y(t->y), qt_dialog_x(t->w),
-                 combo ? QT_COMBO_FIELD_HEIGHT : qt_dialog_y(t->h));
-}
 
 intptr_t qt_run_dialog() {
     HostDialog dialog;
