@@ -141,7 +141,7 @@ protected:
 
 private:
     // Closing: hidden, the choice made in it maybe not yet applied.
-    enum class ListState { closed, open, closing };
+    enum class ListState : uint8_t { closed, open, closing };
 
     void typed(const QString& text);
     void chosen();

@@ -55,6 +55,10 @@ constexpr int LIST_TEXT_MARGIN = 4;
 
 QString from_host_text(const char* text) { return text ? QString::fromUtf8(text) : QString(); }
 
+// A window handle is the widget's address.
+QWidget* widget_of(HostWindow handle) { return static_cast<QWidget*>(handle); }
+HostWindow handle_of(QWidget* widget) { return static_cast<void*>(widget); }
+
 }  // namespace
 
 namespace qt_host {
@@ -266,7 +270,8 @@ void HostDialog::notify(int32_t id, uint32_t code) {
     // the player's: the procedure is never re-entered.
     if (!initialised_ || ended_ || dispatching_) return;
     const uintptr_t wparam = (static_cast<uintptr_t>(code & 0xFFFFu) << 16) | (static_cast<uint32_t>(id) & 0xFFFFu);
-    dispatch(WM_COMMAND, wparam, reinterpret_cast<intptr_t>(static_cast<void*>(control(id))));
+    // lparam: the control's handle as an integer, which converts back to it.
+    dispatch(WM_COMMAND, wparam, reinterpret_cast<intptr_t>(handle_of(control(id))));
 }
 
 void HostDialog::end(intptr_t result) {
@@ -440,8 +445,6 @@ using qt_host::escaped_for_qt;
 
 // ---------------------------------------------------------------- handles
 
-QWidget* widget_of(HostWindow handle) { return static_cast<QWidget*>(handle); }
-HostWindow handle_of(QWidget* widget) { return static_cast<void*>(widget); }
 HostDialog* dialog_of(HostWindow handle) { return handle ? dynamic_cast<HostDialog*>(widget_of(handle)) : nullptr; }
 HostCombo* combo_of(HostWindow handle) { return handle ? dynamic_cast<HostCombo*>(widget_of(handle)) : nullptr; }
 QAbstractButton* check_box_of(HostWindow dialog, int32_t id) {
