@@ -171,6 +171,9 @@ public:
     void initialise();
     void notify(int32_t id, uint32_t code);
     void end(intptr_t result);
+    // A window of the run destroyed from outside: the run ends as "Exit"
+    // ends it, without asking, every open box closed unanswered.
+    void window_lost();
     bool ended() const { return ended_; }
     intptr_t end_result() const { return result_; }
 

@@ -4,6 +4,7 @@
 // seam table that hands all this to the core.
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -21,6 +22,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <xcb/xproto.h>
 
 #include "dialog/controller.h"
 #include "dialog_host_parts.h"
@@ -48,6 +50,17 @@ constexpr uint32_t BOX_ICONQUESTION = 0x20;
 constexpr uint32_t BOX_ICONINFORMATION = 0x40;
 constexpr int32_t ANSWER_RETRY = 4;
 
+// A Windows dialog's title bar, the message boxes' too: close only, no
+// minimise or maximise (a decoration Qt draws itself, on Wayland, shows
+// whatever it is not told to leave out).
+constexpr Qt::WindowFlags DIALOG_FRAME = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+// Room a title bar takes from the title on either side (icon or menu on one,
+// up to three buttons on the other, each at most this wide), and the largest
+// title font met there: a box is at least that much wider than its title.
+constexpr int TITLE_BAR_BUTTON_PIXELS = 32;
+constexpr int TITLE_BAR_FONT_PIXELS = 16;
+
 // The combo box list shows whole rows of this height inside the template's
 // dropped-down height, its texts this far from either side.
 constexpr int LIST_ROW_HEIGHT = 13;
@@ -58,6 +71,38 @@ QString from_host_text(const char* text) { return text ? QString::fromUtf8(text)
 // A window handle is the widget's address.
 QWidget* widget_of(HostWindow handle) { return static_cast<QWidget*>(handle); }
 HostWindow handle_of(QWidget* widget) { return static_cast<void*>(widget); }
+
+// A window destroyed by another X client (XDestroyWindow, as `xdotool
+// windowclose` sends) goes without a close request: Qt keeps the widget as
+// shown and a modal loop on it waits for ever. The dialog's or a message
+// box's window destroyed ends the run.
+class LostWindowWatch final : public QAbstractNativeEventFilter {
+public:
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7F) != XCB_DESTROY_NOTIFY) return false;
+        const xcb_window_t gone = static_cast<const xcb_destroy_notify_event_t*>(message)->window;
+        bool ours = false;
+        for (const QWidget* w : QApplication::topLevelWidgets())
+            ours = ours || (qobject_cast<const QDialog*>(w) && w->internalWinId() == gone);
+        // Once Qt has done with the event.
+        if (ours) QMetaObject::invokeMethod(qApp, &LostWindowWatch::end_run, Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    static void end_run() {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* dialog = dynamic_cast<qt_host::HostDialog*>(w)) dialog->window_lost();
+    }
+};
+
+void watch_for_lost_windows() {
+    static LostWindowWatch watch;
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) return;
+    [[maybe_unused]] static const bool installed = (qApp->installNativeEventFilter(&watch), true);
+}
 
 }  // namespace
 
@@ -280,6 +325,12 @@ void HostDialog::end(intptr_t result) {
     if (!dispatching_) finish();
 }
 
+void HostDialog::window_lost() {
+    if (!ended_) end(IDCANCEL);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QDialog*>(w); box && box != this && box->isVisible()) box->done(QDialog::Rejected);
+}
+
 void HostDialog::show_controls_within(const QSize& client) {
     for (QWidget* w : controls_)
         if (w->parentWidget() == this) w->setVisible(QRect(QPoint(), client).intersects(w->geometry()));
@@ -317,12 +368,12 @@ void HostDialog::finish() {
 }
 
 HostDialog::HostDialog() {
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(DIALOG_FRAME);
     setWindowTitle(QString::fromUtf8(SETUP_DIALOG_TITLE));
     setFont(qt_dialog_font());
     setWindowModality(Qt::ApplicationModal);
     install_list_accessibility();
+    watch_for_lost_windows();
     setFixedSize(qt_dialog_x(SETUP_DIALOG_W), qt_dialog_y(SETUP_DIALOG_H));
 
     // Qt stacks later siblings on top and chains keyboard focus in the order
@@ -443,6 +494,37 @@ using qt_host::HostDialog;
 using qt_host::shown_text;
 using qt_host::escaped_for_qt;
 
+// A message box sized for its text and buttons, and at least as wide as its
+// title needs in the title bar: a short text under a long title left the
+// title cut where Qt draws the title bar itself (Wayland). Qt sizes the box
+// again whenever it lays it out, so the width is checked after each event.
+class HostMessageBox final : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    bool event(QEvent* event) override {
+        const bool handled = QMessageBox::event(event);
+        if (event->type() == QEvent::WindowTitleChange) {
+            QFont title_font = font();
+            title_font.setPixelSize(TITLE_BAR_FONT_PIXELS);
+            title_width_ = QFontMetrics(title_font).horizontalAdvance(windowTitle()) + 6 * TITLE_BAR_BUTTON_PIXELS;
+        }
+        const int grow = title_width_ - width();
+        if (isVisible() && grow > 0) {
+            setFixedWidth(title_width_);
+            // Widened once it is placed over its parent: still centred there.
+            if (!widened_) move(x() - grow / 2, y());
+            widened_ = true;
+        }
+        return handled;
+    }
+
+private:
+    int title_width_ = 0;
+    bool widened_ = false;
+};
+
 // ---------------------------------------------------------------- handles
 
 HostDialog* dialog_of(HostWindow handle) { return handle ? dynamic_cast<HostDialog*>(widget_of(handle)) : nullptr; }
@@ -559,8 +641,13 @@ int32_t host_load_string(uint32_t id, char* buffer, int32_t size) {
 }
 
 int32_t host_message_box(HostWindow owner, const char* text, const char* caption, uint32_t type) {
-    QMessageBox box(owner ? widget_of(owner) : nullptr);
+    // The box belongs to the window that asks (the dialog, or the dialog of a
+    // control), so that it opens over it as its transient child.
+    QWidget* over = owner ? widget_of(owner)->window() : QApplication::activeModalWidget();
+    HostMessageBox box(over);
+    box.setWindowFlags(DIALOG_FRAME);
     box.setWindowTitle(from_host_text(caption));
+
     box.setTextFormat(Qt::PlainText);
     box.setText(from_host_text(text));
     switch (type & BOX_ICON_MASK) {
