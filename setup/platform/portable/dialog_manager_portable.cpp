@@ -647,7 +647,6 @@ int32_t host_message_box(HostWindow owner, const char* text, const char* caption
     HostMessageBox box(over);
     box.setWindowFlags(DIALOG_FRAME);
     box.setWindowTitle(from_host_text(caption));
-
     box.setTextFormat(Qt::PlainText);
     box.setText(from_host_text(text));
     switch (type & BOX_ICON_MASK) {
