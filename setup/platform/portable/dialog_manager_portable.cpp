@@ -56,9 +56,10 @@ constexpr int32_t ANSWER_RETRY = 4;
 constexpr Qt::WindowFlags DIALOG_FRAME = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
 // Room a title bar takes from the title on either side (icon or menu on one,
-// up to three buttons on the other, each at most this wide), and the largest
-// title font met there: a box is at least that much wider than its title.
-constexpr int TITLE_BAR_BUTTON_PIXELS = 32;
+// up to three buttons on the other, each at most this wide with its spacing),
+// and the largest title font met there: a box is at least that much wider
+// than its title.
+constexpr int TITLE_BAR_BUTTON_PIXELS = 36;
 constexpr int TITLE_BAR_FONT_PIXELS = 16;
 
 // The combo box list shows whole rows of this height inside the template's
