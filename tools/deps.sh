@@ -7,7 +7,7 @@ set -euo pipefail
 RUN_PACKAGES=(
     cmake ninja-build g++ pkg-config
     # the Qt host, the SDL2 probe and the graphics driver it asks
-    qt6-base-dev libsdl2-dev libegl-dev libgl-dev libvulkan-dev libdrm-dev
+    qt6-base-dev libsdl2-dev libegl-dev libgl-dev libvulkan-dev libdrm-dev libxcb1-dev
     libegl-mesa0 libgl1-mesa-dri fonts-liberation
 )
 

@@ -8,4 +8,4 @@ extern const RegistryApi portable_registry_api;        // registry_portable.cpp
 extern const Direct3DApi portable_d3d8_api;            // d3d8_portable.cpp
 extern const DirectDrawApi portable_ddraw_api;         // ddraw_portable.cpp
 extern const VoiceTestApi portable_voice_api;          // voice_portable.cpp
-extern const DialogHostApi portable_dialog_host_api;   // dialog_host_portable.cpp
+extern const DialogHostApi portable_dialog_host_api;   // dialog_manager_portable.cpp

@@ -205,6 +205,18 @@ int main(int argc, char** argv) {
         run.expect_exit(0);
         require(read_all(run.record) == bytes_of(after), "the record changed");
     });
+    // Another client destroying a window (XDestroyWindow, as `xdotool windowclose`) left the
+    // process waiting with no window, or a dead dialog behind the gone box: the run ends as
+    // "Exit" does, without its question, nothing written.
+    for (const char* gone : {"Velmora", "WARNING..."})
+        check(gone[0] == 'V' ? "the dialog destroyed from outside" : "the question box destroyed from outside", [&] {
+            Run run(gone[0] == 'V' ? "dialog-destroyed" : "box-destroyed", "");
+            run.show();
+            if (gone[0] == 'W') key(XK_Escape);  // a first start asks "Discard changes ?!"
+            XDestroyWindow(x, run.wait_for(gone)), XSync(x, False);
+            run.expect_exit(0);
+            require(fs::is_empty(run.config), "something was written");
+        });
     check("a display that does not answer: one line, exit code 1", [&] {
         std::string dead = ":4000";
         for (Display* d; (d = XOpenDisplay(dead.c_str())); XCloseDisplay(d)) dead += '0';

@@ -46,13 +46,16 @@ def wait(find, what):  # the program probes the display before it shows
         if found:
             return found
         time.sleep(0.05)
-    sys.exit(f"FAIL: {what}")
+    sys.exit("\n".join(f"FAIL: {f}" for f in failures + [what]))
 
 def key(name):
     subprocess.run(["xdotool", "key", name], check=True)
 
 def described(o):
-    return (o.getRoleName(), o.name)
+    # Not a Qt matter: at-spi2-core 2.56 (Debian 13) names the push button role
+    # "button", 2.46 (Debian 12) "push button"; its number is the same.
+    role = PB if o.getRole() == pyatspi.ROLE_PUSH_BUTTON else o.getRoleName()
+    return (role, o.name)
 
 def dialog():
     for app in pyatspi.Registry.getDesktop(0):

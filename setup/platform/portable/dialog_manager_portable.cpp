@@ -1,60 +1,35 @@
-#include "dialog_host_portable.h"
-
+// The Windows dialog manager as the procedure meets it, over Qt widgets: the
+// dialog made from the template, a command for what the player does and only
+// that, EndDialog once the procedure has returned, message boxes, and the
+// seam table that hands all this to the core.
 #include <QAbstractButton>
 #include <QAbstractItemView>
-#include <QAccessible>
-#include <QAccessibleWidget>
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QDialog>
 #include <QFocusEvent>
 #include <QFontMetrics>
-#include <QGroupBox>
 #include <QGuiApplication>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPainter>
-#include <QPixmap>
 #include <QPointer>
-#include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QVariant>
 #include <QWheelEvent>
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
+#include <xcb/xproto.h>
 
 #include "dialog/controller.h"
-#include "platform/winapi_values.h"
+#include "dialog_host_parts.h"
+#include "dialog_host_portable.h"
 #include "portable_backends.h"
-#include "res/dialog_template.h"
 
 namespace {
-
-// Window and control styles of the template.
-constexpr uint32_t STYLE_DISABLED = 0x08000000;  // WS_DISABLED
-constexpr uint32_t STYLE_BORDER = 0x00800000;    // WS_BORDER
-constexpr uint32_t BUTTON_TYPE_MASK = 0x0F;
-constexpr uint32_t BUTTON_DEFPUSHBUTTON = 0x01;
-constexpr uint32_t BUTTON_AUTOCHECKBOX = 0x03;
-constexpr uint32_t BUTTON_GROUPBOX = 0x07;
-constexpr uint32_t BUTTON_PUSHLIKE = 0x1000;
-constexpr uint32_t COMBO_TYPE_MASK = 0x03;
-constexpr uint32_t COMBO_DROPDOWN = 0x02;  // editable field
-constexpr uint32_t COMBO_SORT = 0x0100;
-constexpr uint32_t EDIT_READONLY = 0x0800;
-constexpr uint32_t STATIC_TYPE_MASK = 0x1F;
-constexpr uint32_t STATIC_CENTER = 0x01;
-constexpr uint32_t STATIC_RIGHT = 0x02;
-constexpr uint32_t STATIC_BITMAP = 0x0E;
-constexpr uint32_t STATIC_CENTERIMAGE = 0x0200;
 
 // Notification codes in the high word of WM_COMMAND's wparam.
 constexpr uint32_t NOTIFY_CLICKED = 0;     // BN_CLICKED
@@ -75,30 +50,64 @@ constexpr uint32_t BOX_ICONQUESTION = 0x20;
 constexpr uint32_t BOX_ICONINFORMATION = 0x40;
 constexpr int32_t ANSWER_RETRY = 4;
 
-// Base units of the template's font at 96 DPI.
-constexpr int BASE_UNIT_X = 6;
-constexpr int BASE_UNIT_Y = 13;
+// A Windows dialog's title bar, the message boxes' too: close only, no
+// minimise or maximise (a decoration Qt draws itself, on Wayland, shows
+// whatever it is not told to leave out).
+constexpr Qt::WindowFlags DIALOG_FRAME = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+// Room a title bar takes from the title on either side (icon or menu on one,
+// up to three buttons on the other, each at most this wide with its spacing),
+// and the largest title font met there: a box is at least that much wider
+// than its title.
+constexpr int TITLE_BAR_BUTTON_PIXELS = 36;
+constexpr int TITLE_BAR_FONT_PIXELS = 16;
 
 // The combo box list shows whole rows of this height inside the template's
 // dropped-down height, its texts this far from either side.
 constexpr int LIST_ROW_HEIGHT = 13;
 constexpr int LIST_TEXT_MARGIN = 4;
 
-// Windows draws a group box title 7 pixels in, over a gap in the frame one
-// pixel wider on each side.
-constexpr int GROUP_TITLE_X = 7;
-// Leading blanks of a title keep at least the width they have in the
-// template's font, so that a title check box laid over them clears the text.
-constexpr int TEMPLATE_BLANK_PIXELS = 3;
+QString from_host_text(const char* text) { return text ? QString::fromUtf8(text) : QString(); }
 
-int mul_div(int value, int numerator, int denominator) {
-    // MulDiv: rounded half away from zero.
-    const long long p = static_cast<long long>(value) * numerator;
-    const long long half = denominator / 2;
-    return static_cast<int>(p >= 0 ? (p + half) / denominator : (p - half) / denominator);
+// A window handle is the widget's address.
+QWidget* widget_of(HostWindow handle) { return static_cast<QWidget*>(handle); }
+HostWindow handle_of(QWidget* widget) { return static_cast<void*>(widget); }
+
+// A window destroyed by another X client (XDestroyWindow, as `xdotool
+// windowclose` sends) goes without a close request: Qt keeps the widget as
+// shown and a modal loop on it waits for ever. The dialog's or a message
+// box's window destroyed ends the run.
+class LostWindowWatch final : public QAbstractNativeEventFilter {
+public:
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7F) != XCB_DESTROY_NOTIFY) return false;
+        const xcb_window_t gone = static_cast<const xcb_destroy_notify_event_t*>(message)->window;
+        bool ours = false;
+        for (const QWidget* w : QApplication::topLevelWidgets())
+            ours = ours || (qobject_cast<const QDialog*>(w) && w->internalWinId() == gone);
+        // Once Qt has done with the event.
+        if (ours) QMetaObject::invokeMethod(qApp, &LostWindowWatch::end_run, Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    static void end_run() {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* dialog = dynamic_cast<qt_host::HostDialog*>(w)) dialog->window_lost();
+    }
+};
+
+void watch_for_lost_windows() {
+    static LostWindowWatch watch;
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) return;
+    [[maybe_unused]] static const bool installed = (qApp->installNativeEventFilter(&watch), true);
 }
 
-QString from_host_text(const char* text) { return text ? QString::fromUtf8(text) : QString(); }
+}  // namespace
+
+namespace qt_host {
 
 // What a Windows control with prefix processing shows: "&&" is one "&"; a
 // single "&" marks a mnemonic, which this dialog does not use, so it is
@@ -125,345 +134,6 @@ QString escaped_for_qt(const QString& shown) {
     return out;
 }
 
-// The controls column by column, each column top to bottom, a group box before
-// what it holds and a label just before its list. This is the order in which
-// the controls are made: a screen reader's tree reads it, Tab follows it
-// through the controls a player changes (not the template's tab stops, which
-// reach three buttons), and no two overlapping controls stack otherwise than in
-// the template.
-constexpr int32_t READING_ORDER[] = {
-    IDC_DISPLAY_GROUP,  IDC_ADAPTER,          IDC_DRIVER_VERSION, IDC_VRAM,          IDC_RESOLUTION_LABEL,
-    IDC_RESOLUTION,     IDC_ANTIALIAS_LABEL,  IDC_ANTIALIAS,      IDC_AUTODETECT,    IDCANCEL,
-    IDOK,               IDC_LOGO,             IDC_FULLSCREEN_GROUP, IDC_FULLSCREEN,  IDC_TRIPLE_BUFFER,
-    IDC_VSYNC,          IDC_REFRESH_LABEL,    IDC_REFRESH,        IDC_BIT_DEPTH_LABEL, IDC_BIT_DEPTH,
-    IDC_TEXTURE_GROUP,  IDC_TEX_LOW_DETAIL,   IDC_TEX_COMPRESSED, IDC_TEX_TRUE_COLOR, IDC_SOUND_GROUP,
-    IDC_SOUND,          IDC_SPEAKERS,         IDC_SOFTWARE_MIXING, IDC_DISABLE_EAX,  IDC_EXPERT_TOGGLE,
-    IDC_EXPERT_GROUP,   IDC_HW_TNL,           IDC_SUSPEND_INACTIVE, IDC_MULTIPASS,   IDC_VOICE_CHAT,
-    IDC_VERSION_LABEL,
-};
-constexpr bool every_control_once() {
-    for (const TemplateControl& c : template_controls) {
-        int n = 0;
-        for (const int32_t id : READING_ORDER) n += id == c.id ? 1 : 0;
-        if (n != 1) return false;
-    }
-    return std::size(READING_ORDER) == template_control_count;
-}
-static_assert(every_control_once(), "every control of the template once in the reading order");
-
-// Names for what has no caption of its own for a screen reader to read.
-constexpr struct {
-    int32_t id;
-    const char* name;
-} UNCAPTIONED_NAMES[] = {
-    {IDC_DRIVER_VERSION, "Driver version"},
-    {IDC_VRAM, "Video memory"},
-    {IDC_LOGO, SETUP_DIALOG_TITLE},
-};
-
-bool is_group(const TemplateControl& t) {
-    return std::strcmp(t.class_name, "BUTTON") == 0 && (t.style & BUTTON_TYPE_MASK) == BUTTON_GROUPBOX;
-}
-
-// The group box whose frame holds the centre of a control, or null.
-const TemplateControl* group_of(const TemplateControl& t) {
-    if (is_group(t)) return nullptr;
-    const QPoint centre = qt_control_rect(t.id).center();
-    for (const TemplateControl& g : template_controls)
-        if (is_group(g) && qt_control_rect(g.id).contains(centre)) return &g;
-    return nullptr;
-}
-
-// How far a group's controls reach above its frame, in pixels.
-int lift_of(const TemplateControl& group) {
-    int lift = 0;
-    for (const TemplateControl& c : template_controls)
-        if (group_of(c) == &group) lift = std::max(lift, qt_control_rect(group.id).top() - qt_control_rect(c.id).top());
-    return lift;
-}
-
-// The logo at a screen's pixel ratio. A high-density screen gets the
-// double-size artwork: the bitmap scaled up looks soft beside the text.
-QPixmap logo_for(qreal ratio) {
-    QPixmap logo(QStringLiteral(":/setup/logo.bmp"));
-    QPixmap sharp = ratio > 1 ? QPixmap(QStringLiteral(":/setup/logo@2x.png")) : QPixmap();
-    if (logo.isNull() || sharp.isNull()) return logo;
-    const QSize pixels = (QSizeF(logo.size()) * ratio).toSize();
-    if (sharp.size() != pixels) sharp = sharp.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    sharp.setDevicePixelRatio(ratio);
-    return sharp;
-}
-
-// A push button or push-like check box. Once the keyboard has moved the
-// focus, the focused one shows a dotted rectangle inside its frame, as on
-// Windows: Fusion's own mark, a blue outline, is the default button's too.
-class HostButton final : public QPushButton {
-public:
-    using QPushButton::QPushButton;
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        QPushButton::paintEvent(event);
-        if (!hasFocus() || !window()->testAttribute(Qt::WA_KeyboardFocusChange)) return;
-        QPainter p(this);
-        p.setPen(QPen(palette().color(QPalette::ButtonText), 1, Qt::DotLine));
-        p.drawRect(rect().adjusted(FOCUS_INSET, FOCUS_INSET, -FOCUS_INSET - 1, -FOCUS_INSET - 1));
-    }
-
-private:
-    static constexpr int FOCUS_INSET = 3;
-};
-
-class HostDialog;
-
-// A group box drawn as the Windows one: an etched frame whose top edge runs
-// through the middle of the title, the title on the dialog's background.
-// The title keeps its leading blanks, under which a title check box may lie.
-// The box holds its controls; it reaches `lift` pixels above its frame for a
-// title check box that starts above it (IDC_SOUND).
-class GroupFrame final : public QGroupBox {
-public:
-    GroupFrame(QWidget* parent, int lift) : QGroupBox(parent), lift_(lift) {}
-
-
-    void set_caption(const QString& shown) {
-        shown_ = shown;
-        setTitle(escaped_for_qt(shown));
-        // Read without the blanks; the check box lying on the frame's top edge
-        // (a title check box, with no caption of its own) carries the title.
-        setAccessibleName(shown.trimmed());
-        for (QAbstractButton* b : findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly))
-            if (b->y() < lift_ + frame_top()) b->setAccessibleName(shown.trimmed());
-        update();
-    }
-
-    // Where the title's text begins after its leading blanks, and its width.
-    int text_x() const {
-        const QFontMetrics fm(font());
-        const int blank = std::max(fm.horizontalAdvance(QLatin1Char(' ')), TEMPLATE_BLANK_PIXELS);
-        return GROUP_TITLE_X + static_cast<int>(leading_blanks()) * blank;
-    }
-    int text_width() const { return QFontMetrics(font()).horizontalAdvance(shown_.mid(leading_blanks())); }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.translate(0, lift_);
-        const QFontMetrics fm(font());
-        const QRect frame = QRect(0, 0, width(), height() - lift_).adjusted(0, frame_top(), 0, 0);
-        const QPalette& pal = palette();
-        p.setPen(pal.color(QPalette::Mid));
-        p.drawRect(frame.adjusted(0, 0, -2, -2));
-        p.setPen(pal.color(QPalette::Light));
-        p.drawRect(frame.adjusted(1, 1, -1, -1));
-        if (shown_.isEmpty()) return;
-        const int x = text_x();
-        p.fillRect(QRect(GROUP_TITLE_X - 1, 0, x - GROUP_TITLE_X + text_width() + 2, fm.height()),
-                   pal.color(QPalette::Window));
-        p.setPen(pal.color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
-        p.drawText(QPoint(x, fm.ascent()), shown_.mid(leading_blanks()));
-    }
-
-private:
-    int frame_top() const { return std::max(0, QFontMetrics(font()).height() / 2 - 1); }
-    qsizetype leading_blanks() const {
-        qsizetype n = 0;
-        while (n < shown_.size() && shown_[n] == QLatin1Char(' ')) ++n;
-        return n;
-    }
-
-    int lift_;
-    QString shown_;
-};
-
-// A combo box that reports what a Windows combo box notifies its dialog of,
-// and that, like a CBS_DROPDOWN box, has no selected entry once the player
-// has typed a text that is not one of its entries.
-class HostCombo final : public QComboBox {
-public:
-    HostCombo(HostDialog* owner, int32_t id, bool editable, bool sorted, QWidget* parent);
-
-    bool sorted() const { return sorted_; }
-    // The open list's selection follows the entry even while it is closed: a
-    // screen reader reads the entry from there.
-    void mark_entry_in_list() const {
-        view()->selectionModel()->setCurrentIndex(model()->index(currentIndex(), modelColumn(), rootModelIndex()),
-                                                  QItemSelectionModel::ClearAndSelect);
-    }
-    int32_t selection() const { return typed_away_ ? CB_ERR : currentIndex(); }
-    void forget_typing() { typed_away_ = false; }
-
-    // Programmatic changes: no signal, no notification.
-    void reset();
-    int32_t insert_at(int32_t position, const QString& text);
-    void select(int32_t position);
-    void set_field_text(const QString& text);
-
-protected:
-    void showPopup() override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    void typed(const QString& text);
-    void chosen();
-    void send_closeup();
-    void wheel_in_list(const QWheelEvent* wheel);
-
-    HostDialog* owner_;
-    int32_t id_;
-    bool sorted_;
-    bool typed_away_ = false;
-    bool popup_open_ = false;
-    bool closeup_pending_ = false;
-    bool list_watched_ = false;
-    int wheel_rest_ = 0;  // eighths of a degree short of a whole notch
-};
-
-// A list as a screen reader meets it. Qt names a list on Linux after its
-// entry, which leaves an empty list nameless and its label unread. Here the
-// name is its label's (the label whose buddy it is), or its group box's for a
-// list without one; the entry is its value and the selected row of its first
-// child, the open list, where a screen reader looks for it. The edit field is
-// the second child; the actions open and close the list.
-class ListAccessible final : public QAccessibleWidget {
-public:
-    explicit ListAccessible(QComboBox* list) : QAccessibleWidget(list, QAccessible::ComboBox) {}
-
-    static QAccessibleInterface* make(const QString&, QObject* object) {
-        auto* list = dynamic_cast<HostCombo*>(object);
-        return list ? new ListAccessible(list) : nullptr;
-    }
-
-    QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Value) return list()->currentText();
-        if (t == QAccessible::Name)
-            for (const auto& [label, relation] : relations(QAccessible::Label))
-                if (QString name = label->text(QAccessible::Name); !name.isEmpty()) return name;
-        return QAccessibleWidget::text(t);
-    }
-    QAccessible::State state() const override {
-        QAccessible::State s = QAccessibleWidget::state();
-        s.expandable = true;
-        s.expanded = list()->view()->isVisible();
-        s.editable = list()->isEditable();
-        return s;
-    }
-    int childCount() const override { return list()->isEditable() ? 2 : 1; }
-    QAccessibleInterface* child(int index) const override {
-        QWidget* w = index == 0 ? static_cast<QWidget*>(list()->view()) : index == 1 ? list()->lineEdit() : nullptr;
-        return w ? QAccessible::queryAccessibleInterface(w) : nullptr;
-    }
-    int indexOfChild(const QAccessibleInterface* c) const override {
-        for (int i = 0; i < childCount(); ++i)
-            if (child(i) == c) return i;
-        return -1;
-    }
-    QAccessibleInterface* childAt(int x, int y) const override {
-        const QLineEdit* edit = list()->lineEdit();
-        return edit && QRect(edit->mapToGlobal(QPoint()), edit->size()).contains(x, y) ? child(1) : nullptr;
-    }
-    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
-    void doAction(const QString& action) override {
-        if (action != showMenuAction() && action != pressAction()) return;
-        if (list()->view()->isVisible())
-            list()->hidePopup();
-        else
-            list()->showPopup();
-    }
-
-private:
-    QComboBox* list() const { return static_cast<QComboBox*>(widget()); }
-};
-
-// IDD_SETUP. Commands reach the procedure only for what the player does, one
-// at a time; EndDialog takes effect once the procedure has returned.
-class HostDialog final : public QDialog {
-public:
-    HostDialog();
-
-    QWidget* control(int32_t id) const {
-        for (size_t i = 0; i < template_control_count; ++i)
-            if (template_controls[i].id == id) return controls_[i];
-        return nullptr;
-    }
-
-    void initialise() {
-        if (initialised_) return;
-        initialised_ = true;
-        dispatch(WM_INITDIALOG, 0, 0);
-    }
-
-    void notify(int32_t id, uint32_t code) {
-        // A command that arises while the procedure runs (focus moving when a
-        // control is disabled or a message box opens, a list closing) is not
-        // the player's: the procedure is never re-entered.
-        if (!initialised_ || ended_ || dispatching_) return;
-        const uintptr_t wparam = (static_cast<uintptr_t>(code & 0xFFFFu) << 16) | (static_cast<uint32_t>(id) & 0xFFFFu);
-        dispatch(WM_COMMAND, wparam, reinterpret_cast<intptr_t>(static_cast<void*>(control(id))));
-    }
-
-    void end(intptr_t result) {
-        ended_ = true;
-        result_ = result;
-        if (!dispatching_) finish();
-    }
-
-    bool ended() const { return ended_; }
-    intptr_t end_result() const { return result_; }
-
-    // What lies wholly outside the client area (the folded band) is hidden: a
-    // screen reader then reports it not showing, and Tab passes it by.
-    void show_controls_within(const QSize& client) {
-        for (QWidget* w : controls_)
-            if (w->parentWidget() == this) w->setVisible(QRect(QPoint(), client).intersects(w->geometry()));
-    }
-
-    // Esc and QDialog's own paths: the procedure decides, as for "Exit".
-    void reject() override { notify(IDCANCEL, NOTIFY_CLICKED); }
-    void accept() override { notify(IDOK, NOTIFY_CLICKED); }
-
-protected:
-    void closeEvent(QCloseEvent* event) override {
-        if (finishing_) {
-            event->accept();
-            return;
-        }
-        // The close box is "Exit"; the procedure may keep the dialog open.
-        event->ignore();
-        notify(IDCANCEL, NOTIFY_CLICKED);
-    }
-
-private:
-    void dispatch(uint32_t message, uintptr_t wparam, intptr_t lparam) {
-        QPointer<HostDialog> alive(this);
-        dispatching_ = true;
-        setup_dialog_proc(static_cast<QWidget*>(this), message, wparam, lparam);
-        if (!alive) return;
-        dispatching_ = false;
-        if (ended_) finish();
-    }
-
-    void finish() {
-        if (finishing_) {
-            setResult(static_cast<int>(result_));
-            return;
-        }
-        finishing_ = true;
-        done(static_cast<int>(result_));
-    }
-
-    QWidget* create_control(const TemplateControl& t, QWidget* parent);
-
-    std::array<QWidget*, template_control_count> controls_{};
-    bool initialised_ = false;
-    bool dispatching_ = false;
-    bool ended_ = false;
-    bool finishing_ = false;
-    intptr_t result_ = 0;
-};
-
 HostCombo::HostCombo(HostDialog* owner, int32_t id, bool editable, bool sorted, QWidget* parent)
     : QComboBox(parent), owner_(owner), id_(id), sorted_(sorted) {
     setEditable(editable);
@@ -481,6 +151,8 @@ HostCombo::HostCombo(HostDialog* owner, int32_t id, bool editable, bool sorted, 
     connect(this, &QComboBox::currentIndexChanged, this, [this](int) { mark_entry_in_list(); });
 }
 
+int32_t HostCombo::selection() const { return typed_away_ ? CB_ERR : currentIndex(); }
+
 void HostCombo::reset() {
     const QSignalBlocker block(this);
     const QSignalBlocker block_edit(lineEdit());
@@ -488,6 +160,7 @@ void HostCombo::reset() {
     if (isEditable()) clearEditText();  // CB_RESETCONTENT empties the field too
     typed_away_ = false;
     mark_entry_in_list();
+    known_selection_ = selection();
 }
 
 int32_t HostCombo::insert_at(int32_t position, const QString& text) {
@@ -502,6 +175,7 @@ int32_t HostCombo::insert_at(int32_t position, const QString& text) {
         if (isEditable()) setEditText(field);
     }
     mark_entry_in_list();
+    known_selection_ = selection();
     return position;
 }
 
@@ -511,6 +185,7 @@ void HostCombo::select(int32_t position) {
     typed_away_ = false;
     setCurrentIndex(position >= 0 && position < count() ? position : -1);
     mark_entry_in_list();
+    known_selection_ = selection();
 }
 
 void HostCombo::set_field_text(const QString& text) {
@@ -523,25 +198,36 @@ void HostCombo::typed(const QString&) {
     // As in a closed Windows drop-down box, typed text selects no entry, not
     // even one it matches: the text stands and the controller decides.
     typed_away_ = true;
+    known_selection_ = CB_ERR;
     owner_->notify(id_, NOTIFY_EDITCHANGE);
 }
 
 void HostCombo::chosen() {
-    // The new entry is current by now. Windows reports the change before the
-    // list closing: a procedure that refills the list on the closing (the
-    // speaker box does) must find the choice already made, or it is lost.
+    // The player chose an entry (perhaps the one already current, after
+    // typing). A choice from the list is reported when the list has closed.
     typed_away_ = false;
-    owner_->notify(id_, CBN_SELCHANGE);
-    send_closeup();
+    if (list_ == ListState::closed) report_selection();
 }
 
-void HostCombo::send_closeup() {
-    if (!closeup_pending_) return;
-    closeup_pending_ = false;
+void HostCombo::report_selection() {
+    if (selection() == known_selection_) return;
+    known_selection_ = selection();
+    owner_->notify(id_, CBN_SELCHANGE);
+}
+
+void HostCombo::list_closed() {
+    if (list_ != ListState::closing) return;
+    list_ = ListState::closed;
+    // Windows reports the change before the list closing: a procedure that
+    // refills the list on the closing (the speaker box does) must find the
+    // choice already made, or it is lost.
+    report_selection();
     owner_->notify(id_, NOTIFY_CLOSEUP);
+    report_focus();  // a click elsewhere that closed the list may have taken the focus
 }
 
 void HostCombo::showPopup() {
+    list_closed();  // reopened before the last closing was reported
     owner_->notify(id_, NOTIFY_DROPDOWN);
     if (!list_watched_) {
         // The list and its frame: the frame tells when the list closes, and
@@ -552,7 +238,7 @@ void HostCombo::showPopup() {
         if (QWidget* frame = view()->parentWidget()) frame->installEventFilter(this);
     }
     wheel_rest_ = 0;
-    popup_open_ = true;
+    list_ = ListState::open;
     // An entry wider than the field widens the open list: an adapter's
     // renderer name rarely fits.
     int widest = 0;
@@ -560,19 +246,17 @@ void HostCombo::showPopup() {
     const int needed = widest + 2 * view()->frameWidth() + 2 * LIST_TEXT_MARGIN;
     view()->setMinimumWidth(needed > width() ? needed : 0);
     QComboBox::showPopup();
-    if (!view()->isVisible()) popup_open_ = false;  // Qt shows no list for an empty box
+    if (!view()->isVisible()) list_ = ListState::closed;  // Qt shows no list for an empty box
 }
 
 bool HostCombo::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Hide && watched == view()->parentWidget() && popup_open_) {
+    if (event->type() == QEvent::Hide && watched == view()->parentWidget() && list_ == ListState::open) {
         // However the list closes (a choice, Esc, a click elsewhere, another
-        // window taking over). Qt hides it before it applies a choice made in
-        // it; the closing is reported after that choice (chosen()), or on its
-        // own when nothing was chosen.
-        popup_open_ = false;
-        closeup_pending_ = true;
-        QMetaObject::invokeMethod(this, [this] { send_closeup(); }, Qt::QueuedConnection);
-    } else if (event->type() == QEvent::Wheel && popup_open_) {
+        // window taking over). A choice made in it is applied while Qt handles
+        // the same input, so the closing is reported once that has returned.
+        list_ = ListState::closing;
+        QMetaObject::invokeMethod(this, [this] { list_closed(); }, Qt::QueuedConnection);
+    } else if (event->type() == QEvent::Wheel && list_ == ListState::open) {
         wheel_in_list(static_cast<QWheelEvent*>(event));
         return true;
     }
@@ -593,34 +277,111 @@ void HostCombo::wheel_in_list(const QWheelEvent* wheel) {
     list->setCurrentIndex(model()->index(row, modelColumn(), rootModelIndex()));
 }
 
-// The list opening or closing moves no focus on Windows. Qt moves it twice
-// while the list opens, the second time into the list for no stated reason:
-// a KILLFOCUS then had the speaker box refilled under the opening list, whose
-// highlight fell back to the first entry.
+// The list opening or closing moves no focus on Windows; Qt moves it into the
+// list and back. The open list counts as part of the box, so only the focus
+// entering or leaving the box is reported (a KILLFOCUS while the list opened
+// had the speaker box refilled under it, its highlight back on the first entry).
+void HostCombo::report_focus() {
+    const bool within = list_ != ListState::closed || hasFocus();
+    if (within == focus_known_) return;
+    focus_known_ = within;
+    owner_->notify(id_, within ? NOTIFY_SETFOCUS : NOTIFY_KILLFOCUS);
+}
+
 void HostCombo::focusInEvent(QFocusEvent* event) {
     QComboBox::focusInEvent(event);
-    if (event->reason() != Qt::PopupFocusReason && !popup_open_) owner_->notify(id_, NOTIFY_SETFOCUS);
+    report_focus();
 }
 
 void HostCombo::focusOutEvent(QFocusEvent* event) {
     QComboBox::focusOutEvent(event);
-    if (event->reason() != Qt::PopupFocusReason && !popup_open_) owner_->notify(id_, NOTIFY_KILLFOCUS);
+    report_focus();
+}
+
+QWidget* HostDialog::control(int32_t id) const {
+    for (size_t i = 0; i < template_control_count; ++i)
+        if (template_controls[i].id == id) return controls_[i];
+    return nullptr;
+}
+
+void HostDialog::initialise() {
+    if (initialised_) return;
+    initialised_ = true;
+    dispatch(WM_INITDIALOG, 0, 0);
+}
+
+void HostDialog::notify(int32_t id, uint32_t code) {
+    // A command that arises while the procedure runs (focus moving when a
+    // control is disabled or a message box opens, a list closing) is not
+    // the player's: the procedure is never re-entered.
+    if (!initialised_ || ended_ || dispatching_) return;
+    const uintptr_t wparam = (static_cast<uintptr_t>(code & 0xFFFFu) << 16) | (static_cast<uint32_t>(id) & 0xFFFFu);
+    // lparam: the control's handle as an integer, which converts back to it.
+    dispatch(WM_COMMAND, wparam, reinterpret_cast<intptr_t>(handle_of(control(id))));
+}
+
+void HostDialog::end(intptr_t result) {
+    ended_ = true;
+    result_ = result;
+    if (!dispatching_) finish();
+}
+
+void HostDialog::window_lost() {
+    if (!ended_) end(IDCANCEL);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QDialog*>(w); box && box != this && box->isVisible()) box->done(QDialog::Rejected);
+}
+
+void HostDialog::show_controls_within(const QSize& client) {
+    for (QWidget* w : controls_)
+        if (w->parentWidget() == this) w->setVisible(QRect(QPoint(), client).intersects(w->geometry()));
+}
+
+void HostDialog::reject() { notify(IDCANCEL, NOTIFY_CLICKED); }
+void HostDialog::accept() { notify(IDOK, NOTIFY_CLICKED); }
+
+void HostDialog::closeEvent(QCloseEvent* event) {
+    if (finishing_) {
+        event->accept();
+        return;
+    }
+    // The close box is "Exit"; the procedure may keep the dialog open.
+    event->ignore();
+    notify(IDCANCEL, NOTIFY_CLICKED);
+}
+
+void HostDialog::dispatch(uint32_t message, uintptr_t wparam, intptr_t lparam) {
+    QPointer<HostDialog> alive(this);
+    dispatching_ = true;
+    setup_dialog_proc(static_cast<QWidget*>(this), message, wparam, lparam);
+    if (!alive) return;
+    dispatching_ = false;
+    if (ended_) finish();
+}
+
+void HostDialog::finish() {
+    if (finishing_) {
+        setResult(static_cast<int>(result_));
+        return;
+    }
+    finishing_ = true;
+    done(static_cast<int>(result_));
 }
 
 HostDialog::HostDialog() {
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(DIALOG_FRAME);
     setWindowTitle(QString::fromUtf8(SETUP_DIALOG_TITLE));
     setFont(qt_dialog_font());
     setWindowModality(Qt::ApplicationModal);
-    [[maybe_unused]] static const bool lists_named = (QAccessible::installFactory(ListAccessible::make), true);
+    install_list_accessibility();
+    watch_for_lost_windows();
     setFixedSize(qt_dialog_x(SETUP_DIALOG_W), qt_dialog_y(SETUP_DIALOG_H));
 
     // Qt stacks later siblings on top and chains keyboard focus in the order
     // of creation. A group box holds its controls, so a screen reader finds
     // them inside it.
     QLabel* label = nullptr;
-    for (const int32_t id : READING_ORDER) {
+    for (const int32_t id : reading_order()) {
         const auto i = static_cast<size_t>(find_template_control(id) - template_controls);
         const TemplateControl* group = group_of(template_controls[i]);
         controls_[i] = create_control(template_controls[i], group ? control(group->id) : this);
@@ -628,7 +389,7 @@ HostDialog::HostDialog() {
         if (auto* list = dynamic_cast<HostCombo*>(controls_[i]); list && label) label->setBuddy(list);
         label = qobject_cast<QLabel*>(controls_[i]);
     }
-    for (const auto& [id, name] : UNCAPTIONED_NAMES) control(id)->setAccessibleName(QString::fromUtf8(name));
+    name_uncaptioned(*this);
 
     // DS_CENTER: centred on the screen at the full size.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -724,10 +485,49 @@ QWidget* HostDialog::create_control(const TemplateControl& t, QWidget* parent) {
     return w;
 }
 
+}  // namespace qt_host
+
+namespace {
+
+using qt_host::GroupFrame;
+using qt_host::HostCombo;
+using qt_host::HostDialog;
+using qt_host::shown_text;
+using qt_host::escaped_for_qt;
+
+// A message box sized for its text and buttons, and at least as wide as its
+// title needs in the title bar: a short text under a long title left the
+// title cut where Qt draws the title bar itself (Wayland). Qt sizes the box
+// again whenever it lays it out, so the width is checked after each event.
+class HostMessageBox final : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    bool event(QEvent* event) override {
+        const bool handled = QMessageBox::event(event);
+        if (event->type() == QEvent::WindowTitleChange) {
+            QFont title_font = font();
+            title_font.setPixelSize(TITLE_BAR_FONT_PIXELS);
+            title_width_ = QFontMetrics(title_font).horizontalAdvance(windowTitle()) + 6 * TITLE_BAR_BUTTON_PIXELS;
+        }
+        const int grow = title_width_ - width();
+        if (isVisible() && grow > 0) {
+            setFixedWidth(title_width_);
+            // Widened once it is placed over its parent: still centred there.
+            if (!widened_) move(x() - grow / 2, y());
+            widened_ = true;
+        }
+        return handled;
+    }
+
+private:
+    int title_width_ = 0;
+    bool widened_ = false;
+};
+
 // ---------------------------------------------------------------- handles
 
-QWidget* widget_of(HostWindow handle) { return static_cast<QWidget*>(handle); }
-HostWindow handle_of(QWidget* widget) { return static_cast<void*>(widget); }
 HostDialog* dialog_of(HostWindow handle) { return handle ? dynamic_cast<HostDialog*>(widget_of(handle)) : nullptr; }
 HostCombo* combo_of(HostWindow handle) { return handle ? dynamic_cast<HostCombo*>(widget_of(handle)) : nullptr; }
 QAbstractButton* check_box_of(HostWindow dialog, int32_t id) {
@@ -842,7 +642,11 @@ int32_t host_load_string(uint32_t id, char* buffer, int32_t size) {
 }
 
 int32_t host_message_box(HostWindow owner, const char* text, const char* caption, uint32_t type) {
-    QMessageBox box(owner ? widget_of(owner) : nullptr);
+    // The box belongs to the window that asks (the dialog, or the dialog of a
+    // control), so that it opens over it as its transient child.
+    QWidget* over = owner ? widget_of(owner)->window() : QApplication::activeModalWidget();
+    HostMessageBox box(over);
+    box.setWindowFlags(DIALOG_FRAME);
     box.setWindowTitle(from_host_text(caption));
     box.setTextFormat(Qt::PlainText);
     box.setText(from_host_text(text));
@@ -935,26 +739,6 @@ const DialogHostApi portable_dialog_host_api = {.get_item = host_get_item,
                                           .end_dialog = host_end_dialog,
                                           .get_window_rect = host_get_window_rect,
                                           .set_window_pos = host_set_window_pos};
-
-QFont qt_dialog_font() {
-    QFont font(QString::fromLatin1(QT_DIALOG_FONT_FAMILY));
-    font.setPixelSize(QT_DIALOG_FONT_PIXELS);
-    font.setStyleHint(QFont::SansSerif);
-    font.setWeight(QFont::Normal);
-    font.setItalic(false);
-    return font;
-}
-
-int qt_dialog_x(int dialog_units) { return mul_div(dialog_units, BASE_UNIT_X, 4); }
-int qt_dialog_y(int dialog_units) { return mul_div(dialog_units, BASE_UNIT_Y, 8); }
-
-QRect qt_control_rect(int32_t id) {
-    const TemplateControl* t = find_template_control(id);
-    if (!t) return QRect();
-    const bool combo = std::strcmp(t->class_name, "COMBOBOX") == 0;
-    return QRect(qt_dialog_x(t->x), qt_dialog_y(t->y), qt_dialog_x(t->w),
-                 combo ? QT_COMBO_FIELD_HEIGHT : qt_dialog_y(t->h));
-}
 
 intptr_t qt_run_dialog() {
     HostDialog dialog;

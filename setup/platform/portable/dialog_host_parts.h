@@ -1,0 +1,204 @@
+// The Qt dialog host's parts, one file each:
+//   dialog_manager_portable.cpp        the Windows dialog manager emulated: the
+//                                      seam table, controls made from the
+//                                      template, notifications and dispatch,
+//                                      EndDialog, message boxes
+//   dialog_layout_portable.cpp         template units, control rectangles, the
+//                                      reading order, which group holds what
+//   dialog_painting_portable.cpp       group frames, focus marks, the logo
+//   dialog_accessibility_portable.cpp  the lists' accessible interface, names
+//                                      for what has no caption
+#pragma once
+
+#include <QComboBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QPixmap>
+#include <QPushButton>
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "platform/winapi_values.h"
+#include "res/dialog_template.h"
+
+class QWheelEvent;
+
+namespace qt_host {
+
+class HostDialog;
+
+// Window and control styles of the template.
+inline constexpr uint32_t STYLE_DISABLED = 0x08000000;  // WS_DISABLED
+inline constexpr uint32_t STYLE_BORDER = 0x00800000;    // WS_BORDER
+inline constexpr uint32_t BUTTON_TYPE_MASK = 0x0F;
+inline constexpr uint32_t BUTTON_DEFPUSHBUTTON = 0x01;
+inline constexpr uint32_t BUTTON_AUTOCHECKBOX = 0x03;
+inline constexpr uint32_t BUTTON_GROUPBOX = 0x07;
+inline constexpr uint32_t BUTTON_PUSHLIKE = 0x1000;
+inline constexpr uint32_t COMBO_TYPE_MASK = 0x03;
+inline constexpr uint32_t COMBO_DROPDOWN = 0x02;  // editable field
+inline constexpr uint32_t COMBO_SORT = 0x0100;
+inline constexpr uint32_t EDIT_READONLY = 0x0800;
+inline constexpr uint32_t STATIC_TYPE_MASK = 0x1F;
+inline constexpr uint32_t STATIC_CENTER = 0x01;
+inline constexpr uint32_t STATIC_RIGHT = 0x02;
+inline constexpr uint32_t STATIC_BITMAP = 0x0E;
+inline constexpr uint32_t STATIC_CENTERIMAGE = 0x0200;
+
+// ---------------------------------------------------------------- layout
+
+// The controls in the order they are made: a screen reader's tree reads it,
+// Tab follows it.
+std::span<const int32_t> reading_order();
+bool is_group(const TemplateControl& t);
+// The group box whose frame holds the centre of a control, or null.
+const TemplateControl* group_of(const TemplateControl& t);
+// How far a group's controls reach above its frame, in pixels.
+int lift_of(const TemplateControl& group);
+
+// ---------------------------------------------------------------- painting
+
+// A push button or push-like check box. Once the keyboard has moved the
+// focus, the focused one shows a dotted rectangle inside its frame, as on
+// Windows: Fusion's own mark, a blue outline, is the default button's too.
+class HostButton final : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// A group box drawn as the Windows one: an etched frame whose top edge runs
+// through the middle of the title, the title on the dialog's background.
+// The title keeps its leading blanks, under which a title check box may lie.
+// The box holds its controls; it reaches `lift` pixels above its frame for a
+// title check box that starts above it (IDC_SOUND).
+class GroupFrame final : public QGroupBox {
+public:
+    GroupFrame(QWidget* parent, int lift) : QGroupBox(parent), lift_(lift) {}
+
+    void set_caption(const QString& shown);
+    // Where the title's text begins after its leading blanks, and its width.
+    int text_x() const;
+    int text_width() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int frame_top() const;
+    qsizetype leading_blanks() const;
+
+    int lift_;
+    QString shown_;
+};
+
+// The logo at a screen's pixel ratio.
+QPixmap logo_for(qreal ratio);
+
+// ---------------------------------------------------------------- accessibility
+
+// Lists named after their labels for every dialog of the process (once).
+void install_list_accessibility();
+// Names for the controls that have no caption of their own.
+void name_uncaptioned(const HostDialog& dialog);
+
+// ---------------------------------------------------------------- dialog manager
+
+// What a Windows control with prefix processing shows, and that text for a Qt
+// button or group box, which treats "&" as a mnemonic.
+QString shown_text(const char* text);
+QString escaped_for_qt(const QString& shown);
+
+// A combo box that reports what a Windows combo box notifies its dialog of,
+// and that, like a CBS_DROPDOWN box, has no selected entry once the player
+// has typed a text that is not one of its entries. What it reports follows
+// its own state (the selection the procedure knows, whether the list is open,
+// whether the focus is within), never the order of Qt's signals.
+class HostCombo final : public QComboBox {
+public:
+    HostCombo(HostDialog* owner, int32_t id, bool editable, bool sorted, QWidget* parent);
+
+    bool sorted() const { return sorted_; }
+    // The open list's selection follows the entry even while it is closed: a
+    // screen reader reads the entry from there.
+    void mark_entry_in_list() const;
+    int32_t selection() const;
+
+    // Programmatic changes: no signal, no notification.
+    void reset();
+    int32_t insert_at(int32_t position, const QString& text);
+    void select(int32_t position);
+    void set_field_text(const QString& text);
+
+protected:
+    void showPopup() override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Closing: hidden, the choice made in it maybe not yet applied.
+    enum class ListState : uint8_t { closed, open, closing };
+
+    void typed(const QString& text);
+    void chosen();
+    void report_selection();
+    void list_closed();
+    void report_focus();
+    void wheel_in_list(const QWheelEvent* wheel);
+
+    HostDialog* owner_;
+    int32_t id_;
+    bool sorted_;
+    bool typed_away_ = false;
+    ListState list_ = ListState::closed;
+    int32_t known_selection_ = CB_ERR;  // as the procedure last set it or heard of it
+    bool focus_known_ = false;          // as last reported
+    bool list_watched_ = false;
+    int wheel_rest_ = 0;  // eighths of a degree short of a whole notch
+};
+
+// IDD_SETUP. Commands reach the procedure only for what the player does, one
+// at a time; EndDialog takes effect once the procedure has returned.
+class HostDialog final : public QDialog {
+public:
+    HostDialog();
+
+    QWidget* control(int32_t id) const;
+    void initialise();
+    void notify(int32_t id, uint32_t code);
+    void end(intptr_t result);
+    // A window of the run destroyed from outside: the run ends as "Exit"
+    // ends it, without asking, every open box closed unanswered.
+    void window_lost();
+    bool ended() const { return ended_; }
+    intptr_t end_result() const { return result_; }
+
+    // What lies wholly outside the client area (the folded band) is hidden: a
+    // screen reader then reports it not showing, and Tab passes it by.
+    void show_controls_within(const QSize& client);
+
+    // Esc and QDialog's own paths: the procedure decides, as for "Exit".
+    void reject() override;
+    void accept() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void dispatch(uint32_t message, uintptr_t wparam, intptr_t lparam);
+    void finish();
+    QWidget* create_control(const TemplateControl& t, QWidget* parent);
+
+    std::array<QWidget*, template_control_count> controls_{};
+    bool initialised_ = false;
+    bool dispatching_ = false;
+    bool ended_ = false;
+    bool finishing_ = false;
+    intptr_t result_ = 0;
+};
+
+}  // namespace qt_host
