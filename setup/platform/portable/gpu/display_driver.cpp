@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #ifdef SETUP_HAVE_WAYLAND
@@ -28,6 +29,8 @@ bool stand_in_driver(const char* name) {
 // WAYLAND_DISPLAY, else wayland-0) offers a seat; true when there is none to
 // reach, as SDL cannot start on it either.
 bool wayland_seat_or_no_display() {
+    // libwayland complains on stderr without a runtime folder to look in.
+    if (!std::getenv("WAYLAND_DISPLAY") && !std::getenv("XDG_RUNTIME_DIR")) return true;
     wl_display* display = wl_display_connect(nullptr);
     if (!display) return true;
     bool seat = false;
