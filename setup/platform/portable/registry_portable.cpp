@@ -9,6 +9,7 @@
 // or the new ones, never a mix. Temporary files start with a dot, and value
 // names that start with a dot are refused, so a stale one is never read; the
 // next save removes those whose writer has gone.
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -239,9 +240,12 @@ long writer_of(const char* file, const char* name) {
     const char* pid_text = file + length + 2;
     const long pid = std::strtol(pid_text, &end, 10);
     if (end == pid_text || *end != '.' || pid <= 0) return 0;
-    unsigned counter = 0, noise = 0;
-    int used = 0;
-    if (std::sscanf(end, ".%u.%8x.tmp%n", &counter, &noise, &used) != 2 || end[used] != '\0') return 0;
+    const char* counter = end + 1;
+    std::strtoul(counter, &end, 10);
+    if (end == counter || *end != '.') return 0;
+    for (int i = 1; i <= 8; ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(end[i]))) return 0;
+    if (std::strcmp(end + 9, ".tmp") != 0) return 0;
     return pid;
 }
 
