@@ -9,6 +9,9 @@ RUN_PACKAGES=(
     # the Qt host, the SDL2 probe and the graphics driver it asks
     qt6-base-dev libsdl2-dev libegl-dev libgl-dev libvulkan-dev libdrm-dev libxcb1-dev
     libegl-mesa0 libgl1-mesa-dri fonts-liberation
+    # Wayland: the dialog as a native client (as the package has it), and the
+    # probe's seat check
+    qt6-wayland libwayland-dev
 )
 
 TEST_PACKAGES=(
@@ -26,6 +29,8 @@ TEST_PACKAGES=(
     # a virtual display, real input, screenshots, the installed desktop entry
     xvfb xauth x11-utils x11-xserver-utils xdotool libxtst-dev imagemagick fonts-dejavu-core
     mesa-vulkan-drivers desktop-file-utils
+    # a Wayland compositor for the end-to-end test (weston's X11 back end on the virtual display)
+    weston
     # the Debian package: CPack's shlibdeps (dpkg-dev, file), AppStream, the man page, lintian
     dpkg-dev file appstream man-db groff-base lintian
     # the dialog through a screen reader's eyes: AT-SPI on a D-Bus session

@@ -3,6 +3,7 @@
 // and the record in a file.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDir>
 #include <QIcon>
 #include <QList>
@@ -15,6 +16,7 @@
 
 #include "app/entry.h"
 #include "dialog_host_portable.h"
+#include "gpu/display_driver.h"
 #ifdef SETUP_STARTUP_PROBE
 #include "exit_when_shown.h"
 #endif
@@ -38,6 +40,13 @@ struct HeldMessage {
 QList<HeldMessage> held_back;
 const char* program_name = "velmora-setup";  // as started: argv[0] without its folder
 
+bool wayland_plugin_installed() {
+    for (const QString& folder : QCoreApplication::libraryPaths())
+        if (!QDir(folder + QLatin1String("/platforms")).entryList({QStringLiteral("*qwayland*")}, QDir::Files).isEmpty())
+            return true;
+    return false;
+}
+
 void hold_back(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     held_back.append({type, QByteArray(context.category), message});
     if (type != QtFatalMsg) return;
@@ -53,12 +62,16 @@ void hold_back(QtMsgType type, const QMessageLogContext& context, const QString&
     QStringList what;
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
         if (set(name)) what << QString::fromLatin1(name) + QLatin1Char('=') + QString::fromLocal8Bit(std::getenv(name));
+    // On a Wayland-only session without Qt's Wayland plugin, Qt only says
+    // that no plugin could start; say which one is missing.
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (set("WAYLAND_DISPLAY") && !set("DISPLAY") && (platform.isEmpty() || platform.startsWith("wayland")) &&
+        !wayland_plugin_installed())
+        reason = QStringLiteral("Qt's Wayland platform plugin is not installed (Debian package qt6-wayland)");
     what = QStringList{what.join(QLatin1String(", ")), reason.trimmed()};
     what.removeAll(QString());
-    std::fprintf(stderr,
-                 "%s: cannot open the display (%s); run it on a working display, or on a virtual one: "
-                 "xvfb-run -a -s \"-screen 0 1600x1200x24\" %s\n",
-                 program_name, what.join(QLatin1String(": ")).toLocal8Bit().constData(), program_name);
+    std::fprintf(stderr, "%s: cannot open the display (%s)\n", program_name,
+                 what.join(QLatin1String(": ")).toLocal8Bit().constData());
     std::_Exit(1);
 }
 
@@ -137,6 +150,8 @@ int main(int argc, char** argv) {
     for (const HeldMessage& held : held_back)
         qt_message_output(held.type, QMessageLogContext(nullptr, 0, nullptr, held.category.constData()), held.text);
     held_back.clear();
+    // The display probe asks the windowing system the dialog is on.
+    follow_dialog_platform(QGuiApplication::platformName().toLatin1().constData());
     // The layout is measured against this style; a desktop theme's wider
     // frames would crowd the captions.
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);

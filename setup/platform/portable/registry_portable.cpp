@@ -7,14 +7,19 @@
 // A value is replaced by writing a temporary file beside it, syncing it and
 // renaming it over the value, so a crash or a full disk leaves the old bytes
 // or the new ones, never a mix. Temporary files start with a dot, and value
-// names that start with a dot are refused, so a stale one is never read.
+// names that start with a dot are refused, so a stale one is never read; the
+// next save removes those whose writer has gone.
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <time.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -226,6 +231,46 @@ int create_temporary(int folder, const char* name, char* tmp, size_t size) {
     return -1;
 }
 
+// The writer's pid in a temporary name of this value, ".<name>.<pid>.<n>.<hex>.tmp";
+// 0 when the name is not one.
+long writer_of(const char* file, const char* name) {
+    const size_t length = std::strlen(name);
+    if (file[0] != '.' || std::strncmp(file + 1, name, length) != 0 || file[length + 1] != '.') return 0;
+    char* end = nullptr;
+    const char* pid_text = file + length + 2;
+    const long pid = std::strtol(pid_text, &end, 10);
+    if (end == pid_text || *end != '.' || pid <= 0) return 0;
+    const char* counter = end + 1;
+    std::strtoul(counter, &end, 10);
+    if (end == counter || *end != '.') return 0;
+    for (int i = 1; i <= 8; ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(end[i]))) return 0;
+    if (std::strcmp(end + 9, ".tmp") != 0) return 0;
+    return pid;
+}
+
+// A save killed between writing its temporary file and the rename leaves the
+// file behind. It goes once its writer is no longer running: ESRCH, not EPERM
+// (another user's process). A writer in another pid namespace looks gone too,
+// so a file must also be a minute old; a save takes milliseconds.
+void remove_stale_temporaries(int folder, const char* name) {
+    const int copy = ::dup(folder);
+    DIR* dir = copy >= 0 ? ::fdopendir(copy) : nullptr;
+    if (!dir) {
+        if (copy >= 0) ::close(copy);
+        return;
+    }
+    const time_t now = ::time(nullptr);
+    while (const dirent* entry = ::readdir(dir)) {
+        const long pid = writer_of(entry->d_name, name);
+        struct stat st;
+        if (pid <= 0 || pid == ::getpid() || pid > INT_MAX) continue;
+        if (::fstatat(folder, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || now - st.st_mtime < 60) continue;
+        if (::kill(static_cast<pid_t>(pid), 0) == -1 && errno == ESRCH) ::unlinkat(folder, entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
 long file_set_value(RegKey* key, const char* name, uint32_t type, const uint8_t* data, uint32_t length) {
     if (!key) return INVALID_HANDLE;
     if (!valid_value_name(name)) return INVALID_PARAMETER;
@@ -255,6 +300,7 @@ long file_set_value(RegKey* key, const char* name, uint32_t type, const uint8_t*
     // Make the rename itself durable. Some file systems cannot sync a folder
     // (EINVAL); there the rename is as durable as it gets.
     if (sync_fd(folder) != 0 && errno != EINVAL) return from_errno(errno, WRITE_FAULT);
+    remove_stale_temporaries(folder, name);
     return OK;
 }
 

@@ -17,6 +17,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <regex>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -72,13 +74,15 @@ struct Run {
     int status = -1;
     int left = 0, top = 0;  // the dialog's client area on the screen
 
-    Run(const char* name, const std::string& stored, const char* display = std::getenv("DISPLAY"))
+    Run(const char* name, const std::string& stored, const char* display = std::getenv("DISPLAY"),
+        const char* wayland = nullptr)
         : config(work / name / "config"), record(config / "Brannick/Velmora/Orvex_setup") {
         fs::create_directories(stored.empty() ? config : record.parent_path());
         if (!stored.empty()) std::ofstream(record, std::ios::binary) << stored;
         if ((pid = fork()) == 0) {
             setenv("XDG_CONFIG_HOME", config.c_str(), 1), setenv("DISPLAY", display, 1);
             unsetenv("WAYLAND_DISPLAY"), unsetenv("QT_QPA_PLATFORM");
+            if (wayland) setenv("WAYLAND_DISPLAY", wayland, 1), setenv("WAYLAND_DEBUG", "client", 1);
             dup2(open((work / name / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
             execl(program, program, nullptr);
             _exit(127);
@@ -225,6 +229,54 @@ int main(int argc, char** argv) {
         const std::string err = read_all(work / "dead-display" / "stderr");
         require(!err.empty() && err.find('\n') == err.size() - 1, "not one line: " + err);
         require(fs::is_empty(run.config), "something was written");
+    });
+    check("on Wayland: the lists are the compositor's output's, keys save, stderr quiet", [&] {
+        // weston's X11 back end, a 1024 x 768 output in a window on this
+        // 1600 x 1200 screen; the program a Wayland client of it that could
+        // reach this screen too. Its probe once read the X screen instead.
+        const fs::path runtime = work / "runtime";
+        fs::create_directories(runtime);
+        fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        const pid_t weston = fork();
+        if (weston == 0) {
+            dup2(open((work / "weston.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+            execlp("weston", "weston", "--backend=x11-backend.so", "--socket=e2e", "--width=1024", "--height=768",
+                   "--no-config", "--idle-time=0", nullptr);
+            _exit(127);
+        }
+        struct Stop {
+            pid_t pid;
+            ~Stop() { kill(pid, SIGTERM), waitpid(pid, nullptr, 0); }
+        } stop{weston};
+        Window screen = 0;  // weston's window, the only one on this screen (it names it in _NET_WM_NAME only)
+        wait_until([&] {
+            Window root, parent, *children = nullptr;
+            unsigned n = 0;
+            XQueryTree(x, DefaultRootWindow(x), &root, &parent, &children, &n);
+            for (unsigned i = 0; i < n; ++i) {
+                XWindowAttributes a;
+                if (XGetWindowAttributes(x, children[i], &a) && a.map_state == IsViewable) screen = children[i];
+            }
+            if (children) XFree(children);
+            return screen != 0;
+        }, "no weston window");
+        SetupSettings largest = before;
+        largest.width = 1024, largest.height = 768, largest.bit_depth = 32;  // its one format
+        // Focused before the dialog opens: a focus change after it left Qt's
+        // dialog inactive for a moment, and a key then went nowhere.
+        XSetInputFocus(x, screen, RevertToPointerRoot, CurrentTime);
+        XSync(x, False);
+        Run run("wayland", bytes_of(before), std::getenv("DISPLAY"), "e2e");
+        const fs::path err = work / "wayland" / "stderr";  // WAYLAND_DEBUG's log
+        const std::regex focused(R"(wl_keyboard[@#][0-9]+\.enter\()");  // libwayland 1.21 and 1.23 spellings
+        wait_until([&] { return std::regex_search(read_all(err), focused); }, "the dialog has no keyboard");
+        key(XK_Tab), key(XK_End), key(XK_Return);  // the resolution list's last entry, saved
+        run.expect_exit(0);
+        require(read_all(run.record) == bytes_of(largest), "the saved record is not the output's largest mode");
+        std::istringstream lines(read_all(err));
+        for (std::string line; std::getline(lines, line);)
+            require(line.empty() || line[0] == '[', "stderr: " + line);  // only the protocol log
     });
     fs::remove_all(work);
     return failures ? 1 : 0;

@@ -3,7 +3,12 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+#ifdef SETUP_HAVE_WAYLAND
+#include <wayland-client.h>
+#endif
 
 #include "gpu/video_memory.h"
 
@@ -19,12 +24,70 @@ bool stand_in_driver(const char* name) {
            std::strcmp(name, "evdev") == 0;
 }
 
+#ifdef SETUP_HAVE_WAYLAND
+// Whether the Wayland display SDL would connect to (the same default:
+// WAYLAND_DISPLAY, else wayland-0) offers a seat; true when there is none to
+// reach, as SDL cannot start on it either.
+bool wayland_seat_or_no_display() {
+    // libwayland complains on stderr without a runtime folder to look in.
+    if (!std::getenv("WAYLAND_DISPLAY") && !std::getenv("XDG_RUNTIME_DIR")) return true;
+    wl_display* display = wl_display_connect(nullptr);
+    if (!display) return true;
+    bool seat = false;
+    static const wl_registry_listener listener = {
+        .global = [](void* data, wl_registry*, uint32_t, const char* interface, uint32_t) {
+            if (std::strcmp(interface, "wl_seat") == 0) *static_cast<bool*>(data) = true;
+        },
+        .global_remove = [](void*, wl_registry*, uint32_t) {}};
+    wl_registry* registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &listener, &seat);
+    wl_display_roundtrip(display);
+    wl_registry_destroy(registry);
+    wl_display_disconnect(display);
+    return seat;
+}
+#endif
+
+// SDL before 2.30 crashes starting its Wayland back end on a compositor
+// without a seat (no input devices: a headless or kiosk compositor); it
+// dereferences the seat's missing input state in Wayland_InitMouse. There,
+// and only there, SDL is kept to X11, whatever was asked for.
+void keep_sdl_off_seatless_wayland() {
+#ifdef SETUP_HAVE_WAYLAND
+    static bool checked = false;
+    if (checked) return;
+    checked = true;
+    SDL_version linked;
+    SDL_GetVersion(&linked);
+    if (SDL_VERSIONNUM(linked.major, linked.minor, linked.patch) >= SDL_VERSIONNUM(2, 30, 0)) return;
+    const char* wanted = SDL_GetHint(SDL_HINT_VIDEODRIVER);  // the environment's or ours
+    if (wanted && !std::strstr(wanted, "wayland")) return;
+    if (!wayland_seat_or_no_display()) SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
+#endif
+}
+
 }  // namespace
+
+void follow_dialog_platform(const char* qt_platform) {
+    if (!qt_platform) return;
+    // At normal priority the hint yields to SDL_VIDEODRIVER in the
+    // environment: the player's choice stands. XWayland's view of a Wayland
+    // output is still better than none.
+    if (std::strncmp(qt_platform, "wayland", 7) == 0)
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "wayland,x11");
+    else if (std::strcmp(qt_platform, "xcb") == 0)
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+}
 
 bool open_display_video() {
     // The dialog's process owns its signals and its screen saver.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    // No SDL window is ever shown, so no decorations are needed: without
+    // libdecor SDL does not look for its plugins (nor complain on stderr when
+    // there are none).
+    SDL_SetHint(SDL_HINT_VIDEO_WAYLAND_ALLOW_LIBDECOR, "0");
+    keep_sdl_off_seatless_wayland();
     // A display server may turn a connection away right after another one
     // closed; it is asked again after a short pause before giving up.
     for (int attempt = 0; attempt < 3; ++attempt) {

@@ -14,6 +14,11 @@ struct DisplayDriver {
     uint64_t vram_bytes;   // 0 unless a source answered
 };
 
+// Points SDL at the windowing system the dialog runs on (Qt's platform name:
+// "wayland", "xcb"), so the probe lists the outputs the player sees; an
+// SDL_VIDEODRIVER in the environment still wins.
+void follow_dialog_platform(const char* qt_platform);
+
 // Starts SDL's video subsystem (one reference each; close_display_video
 // gives it back). False when no real display can be reached: SDL's stand-ins
 // for a missing display ("offscreen", "dummy", "evdev") count as none.
