@@ -269,8 +269,11 @@ int main(int argc, char** argv) {
         XSync(x, False);
         Run run("wayland", bytes_of(before), std::getenv("DISPLAY"), "e2e");
         const fs::path err = work / "wayland" / "stderr";  // WAYLAND_DEBUG's log
-        const std::regex focused(R"(wl_keyboard[@#][0-9]+\.enter\()");  // libwayland 1.21 and 1.23 spellings
-        wait_until([&] { return std::regex_search(read_all(err), focused); }, "the dialog has no keyboard");
+        // Keys go nowhere until Qt has taken the activated state, which it
+        // does before acknowledging the configure that brings it (libwayland
+        // 1.21 and 1.23 spellings).
+        const std::regex active(R"(xdg_toplevel[@#][0-9]+\.configure\([^)]*array\[[1-9][^]*ack_configure)");
+        wait_until([&] { return std::regex_search(read_all(err), active); }, "the dialog is not activated");
         key(XK_Tab), key(XK_End), key(XK_Return);  // the resolution list's last entry, saved
         run.expect_exit(0);
         require(read_all(run.record) == bytes_of(largest), "the saved record is not the output's largest mode");
