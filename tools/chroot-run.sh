@@ -5,11 +5,14 @@
 # of this tree's committed HEAD in it, the command run there as root.
 #
 #   tools/chroot-run.sh [--dir FOLDER] [--keep] bookworm|trixie run|check
+#   tools/chroot-run.sh [--dir FOLDER] [--keep] bookworm|trixie deb FILE.deb
 #
 #   check   tools/check.sh; its exit code is this script's.
 #   run     tools/run.sh on a virtual display of the host (a host Xvfb whose
 #           socket the chroot shares); passes when the "Velmora" window shows
 #           and the program, closed with Escape, ends with exit code 0.
+#   deb     a built package (cpack --preset release) as a user installs it:
+#           `apt-get install ./FILE.deb`, then `velmora-setup --version`.
 #   --dir   where the chroot and the log go (default /var/tmp/velmora-chroots)
 #   --keep  keep the chroot afterwards (default: removed)
 #
@@ -26,10 +29,13 @@ while [[ ${1:-} == --* ]]; do
 done
 release=${1:-}
 command=${2:-}
-if [[ $release != @(bookworm|trixie) || $command != @(run|check) || $# -ne 2 ]]; then
-    sed -n '7p' "$0" | sed 's/^# *//' >&2
+deb=${3:-}
+if [[ $release != @(bookworm|trixie) ]] || ! [[ $command == @(run|check) && $# == 2 ||
+        $command == deb && $# == 3 && -f $deb ]]; then
+    sed -n '7,8p' "$0" | sed 's/^# *//' >&2
     exit 2
 fi
+[[ -n $deb ]] && deb=$(realpath "$deb")
 [[ $(id -u) == 0 ]] || { echo "chroot-run: needs root (debootstrap, mount, chroot)" >&2; exit 2; }
 tools=(debootstrap git)
 [[ $command == run ]] && tools+=(Xvfb xdotool)
@@ -48,7 +54,11 @@ start=$SECONDS
 mounts=()
 xvfb=
 
-echo "chroot-run: $release, tools/$command.sh at ${head:0:12}; log: $log"
+if [[ $command == deb ]]; then
+    echo "chroot-run: $release, apt-get install $deb; log: $log"
+else
+    echo "chroot-run: $release, tools/$command.sh at ${head:0:12}; log: $log"
+fi
 exec > >(tee "$log") 2>&1
 
 cleanup() {
@@ -90,9 +100,11 @@ debootstrap --variant=minbase "$release" "$root" http://deb.debian.org/debian >"
 rm -f "$root.debootstrap.log"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 
-step "clone of $tree at $head"
-git clone -q --no-checkout "$tree" "$root/root/velmora" &&
-    git -C "$root/root/velmora" checkout -q --detach "$head" || exit 1
+if [[ $command != deb ]]; then
+    step "clone of $tree at $head"
+    git clone -q --no-checkout "$tree" "$root/root/velmora" &&
+        git -C "$root/root/velmora" checkout -q --detach "$head" || exit 1
+fi
 
 # What Wine, Xvfb and the sanitizers need: processes, devices, a pty, shared memory.
 bind -t proc proc /proc
@@ -105,6 +117,16 @@ inside() {
     chroot "$root" env -i HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8 \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"
 }
+
+if [[ $command == deb ]]; then
+    step "apt-get install ./$(basename "$deb")"
+    cp "$deb" "$root/root/" || exit 1
+    inside bash -c "cd /root && apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -q ./$(basename "$deb")" ||
+        exit 1
+    step "velmora-setup --version"
+    inside velmora-setup --version
+    exit $?
+fi
 
 if [[ $command == check ]]; then
     step "tools/check.sh"
