@@ -9,8 +9,9 @@
 #
 #   check   tools/check.sh; its exit code is this script's.
 #   run     tools/run.sh on a virtual display of the host (a host Xvfb whose
-#           socket the chroot shares); passes when the "Velmora" window shows
-#           and the program, closed with Escape, ends with exit code 0.
+#           socket the chroot sees in the host's /tmp, which it shares);
+#           passes when the "Velmora" window shows and the program, closed
+#           with Escape, ends with exit code 0.
 #   deb     a built package (cpack --preset release) as a user installs it:
 #           `apt-get install ./FILE.deb`, then `velmora-setup --version`.
 #   --dir   where the chroot and the log go (default /var/tmp/velmora-chroots)
@@ -112,6 +113,10 @@ bind -t sysfs sys /sys
 bind --bind /dev /dev
 bind --bind /dev/pts /dev/pts
 bind -t tmpfs -o mode=1777 shm /dev/shm
+# X servers listen on abstract sockets too, which a chroot shares with the
+# host: a display number taken on the host makes a chroot's Xvfb fail. With
+# the host's /tmp, xvfb-run -a sees the host's locks and picks a free one.
+[[ $command == deb ]] || bind --bind /tmp /tmp
 
 inside() {
     chroot "$root" env -i HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8 \
@@ -134,13 +139,12 @@ if [[ $command == check ]]; then
     exit $?
 fi
 
-# run: the host's virtual display, its socket shared with the chroot.
+# run: the host's virtual display, its socket in the shared /tmp.
 for n in $(seq 90 140); do [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || break; done
 Xvfb ":$n" -nolisten tcp -screen 0 1600x1200x24 >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do [[ -S /tmp/.X11-unix/X$n ]] && break; sleep 0.1; done
 [[ -S /tmp/.X11-unix/X$n ]] || { echo "chroot-run: Xvfb :$n did not start"; exit 1; }
-bind --bind /tmp/.X11-unix /tmp/.X11-unix
 export DISPLAY=:$n
 
 step "tools/run.sh on display :$n"
