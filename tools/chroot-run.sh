@@ -55,12 +55,12 @@ start=$SECONDS
 mounts=()
 xvfb=
 
+exec > >(tee "$log") 2>&1
 if [[ $command == deb ]]; then
     echo "chroot-run: $release, apt-get install $deb; log: $log"
 else
     echo "chroot-run: $release, tools/$command.sh at ${head:0:12}; log: $log"
 fi
-exec > >(tee "$log") 2>&1
 
 cleanup() {
     local rc=$? pid m i
