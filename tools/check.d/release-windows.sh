@@ -12,8 +12,9 @@ start=$SECONDS
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-build() {  # source folder, build folder
-    (cd "$1" && cmake --preset windows-x86 -B "$2" >/dev/null && cmake --build "$2" --target release >/dev/null)
+build() {  # source folder, build folder; the build's output only when it fails
+    (cd "$1" && cmake --preset windows-x86 -B "$2" >"$2.log" 2>&1 && cmake --build "$2" --target release >>"$2.log" 2>&1) ||
+        { tail -n 30 "$2.log"; echo "FAIL: the release archive did not build in $2"; return 1; }
 }
 git() { command git -c safe.directory="$PWD" "$@"; }  # a clone of another owner
 mkdir "$work/src"
