@@ -2,8 +2,7 @@
 """Packs the shipped Windows program, the players' text and their checksums
 into the release archive, the same bytes for the same commit: member times
 from SOURCE_DATE_EPOCH (else the commit's time, else 1980-01-01 outside a
-git checkout), fixed order and modes, no
-owner or host fields.
+git checkout), fixed order and modes, no owner or host fields.
   release-windows-archive.py PROGRAM README_TEMPLATE VERSION OUT.zip"""
 import hashlib
 import os
