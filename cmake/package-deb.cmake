@@ -17,9 +17,13 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)  # games wants a game in /usr/games
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://brannick.com/velmora/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What the libraries do not tell: Qt's X11 platform plugin, which it loads at
-# run time, and the font the layout is measured with.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
-# The display's own EGL/GL driver and the Vulkan loader, asked for the video memory.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libegl-mesa0, libgl1-mesa-dri, libvulkan1")
+# run time, the font the layout is measured with, and a decoration plugin for
+# libdecor, which SDL loads on Wayland and which otherwise writes to stderr
+# that it found none (the same package name on Debian 12 and 13).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation, libdecor-0-plugin-1-cairo | libdecor-0-plugin-1")
+# The display's own EGL/GL driver and the Vulkan loader, asked for the video
+# memory; Qt's Wayland platform plugin, without which a Wayland session shows
+# the dialog through XWayland instead.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libegl-mesa0, libgl1-mesa-dri, libvulkan1, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Packs the shipped Windows program, the players' text and their checksums
 into the release archive, the same bytes for the same commit: member times
-from SOURCE_DATE_EPOCH (else the commit's time), fixed order and modes, no
-owner or host fields.
+from SOURCE_DATE_EPOCH (else the commit's time, else 1980-01-01 outside a
+git checkout), fixed order and modes, no owner or host fields.
   release-windows-archive.py PROGRAM README_TEMPLATE VERSION OUT.zip"""
 import hashlib
 import os
@@ -12,8 +12,11 @@ import time
 import zipfile
 
 program, readme, version, out = sys.argv[1:5]
+# The fallback when the sources are not a git checkout (a release tarball):
+# 1980-01-01 00:00 UTC, the first time a zip can hold, the same for any build.
+FALLBACK_EPOCH = 315532800
 epoch = os.environ.get("SOURCE_DATE_EPOCH")
-if not epoch:
+if not epoch and os.path.exists(".git"):  # run in the source folder; not a parent's repository
     try:
         # Only the commit's time is read, so a checkout of another owner will do.
         epoch = subprocess.run(["git", "-c", "safe.directory=*", "log", "-1", "--format=%ct"],
@@ -21,7 +24,8 @@ if not epoch:
     except OSError:
         pass
     if not epoch:
-        sys.exit("release archive: no commit to take its time from; set SOURCE_DATE_EPOCH")
+        sys.exit("release archive: git gives no commit time; set SOURCE_DATE_EPOCH")
+epoch = epoch or FALLBACK_EPOCH
 stamp = time.gmtime(max(int(epoch), 315532800))[:6]  # zip times start in 1980
 
 name = os.path.basename(program)

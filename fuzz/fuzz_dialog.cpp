@@ -210,7 +210,7 @@ void act() {
                 m.fail_set = input.below(4) == 0;
                 command(IDOK, 0);
                 FUZZ_CHECK(settings_bytes() == before);
-                if (!m.fail_set) FUZZ_CHECK(m.ended && m.end_code == 0 && *m.value == before && m.value_type == 3);
+                if (!m.fail_set) FUZZ_CHECK(m.ended && m.end_code == 0 && m.value == before && m.value_type == 3);
                 if (m.fail_set)
                     FUZZ_CHECK(!m.ended && m.boxes.back().text == "The settings could not be saved." &&
                                m.boxes.back().caption == "Setup error" && m.boxes.back().type == 0);

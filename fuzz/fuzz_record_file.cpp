@@ -23,7 +23,7 @@
 
 namespace fs = std::filesystem;
 
-enum Call { NONE, OPENAT, READ, WRITE, FSYNC, CLOSE, RENAMEAT };
+enum Call : uint8_t { NONE, OPENAT, READ, WRITE, FSYNC, CLOSE, RENAMEAT };
 struct Fault {
     int call = NONE, nth = 1, error = EIO, seen = 0;
     bool short_io = false, armed = false, fired = false;

@@ -37,6 +37,13 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 # once instead of waiting in the crash debugger.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}"
 WINE="$(command -v wine)"
+# Debian's /usr/bin/wine takes the 32-bit loader whenever wine32 is installed,
+# even where the kernel cannot run it; 64-bit programs (the only ones that get
+# here then: 32-bit ones were turned away above) go to the 64-bit loader.
+if ! "$wine32" --version >/dev/null 2>&1 && [[ -x /usr/lib/wine/wine64 ]]; then
+    WINE=/usr/lib/wine/wine64
+    export WINELOADER="$WINE"
+fi
 WINESERVER="$(command -v wineserver || echo /usr/lib/wine/wineserver)"
 
 mkdir -p "$(dirname "$prefix")"

@@ -22,7 +22,10 @@ void init_common_controls() {
     HMODULE comctl = LoadLibraryA("comctl32.dll");
     if (!comctl) return;
     using InitProc = void(WINAPI*)();
-    auto init = reinterpret_cast<InitProc>(reinterpret_cast<void*>(GetProcAddress(comctl, MAKEINTRESOURCEA(17))));
+    // FARPROC to the real type through void (*)(), the type GCC takes for any
+    // function: function pointer to function pointer, no object pointer between.
+    auto init = reinterpret_cast<InitProc>(
+        reinterpret_cast<void (*)()>(GetProcAddress(comctl, MAKEINTRESOURCEA(17))));
     if (init) init();
 }
 

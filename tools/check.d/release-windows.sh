@@ -1,7 +1,8 @@
 #!/bin/bash
 # The shipped Windows program as Windows meets it. The release archive is
 # built twice, by its CMake target, in two fresh folders (the second from a
-# copy of the tracked sources), and both builds must give the same bytes. The
+# copy of the tracked sources, or of all files in a tree without git, such as
+# a release tarball), and both builds must give the same bytes. The
 # version resource of both Windows builds is read back (python3-pefile): its
 # fields, the dialog's version, no word Windows takes for an installer in the
 # file's name or a version string, no execution level asked for, no link time.
@@ -11,15 +12,24 @@ start=$SECONDS
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-build() {  # source folder, build folder
-    (cd "$1" && cmake --preset windows-x86 -B "$2" >/dev/null && cmake --build "$2" --target release >/dev/null)
+build() {  # source folder, build folder; the build's output only when it fails
+    (cd "$1" && cmake --preset windows-x86 -B "$2" >"$2.log" 2>&1 && cmake --build "$2" --target release >>"$2.log" 2>&1) ||
+        { tail -n 30 "$2.log"; echo "FAIL: the release archive did not build in $2"; return 1; }
 }
 git() { command git -c safe.directory="$PWD" "$@"; }  # a clone of another owner
-epoch=$(git log -1 --format=%ct)
 mkdir "$work/src"
-git ls-files -z | tar --null -T - -c | tar -x -C "$work/src"
-# The first takes the commit's time from git, the second (no .git) from the variable.
-(unset SOURCE_DATE_EPOCH && build "$PWD" "$work/a")
+if [[ -e .git ]]; then
+    epoch=$(git log -1 --format=%ct)
+    git ls-files -z | tar --null -T - -c | tar -x -C "$work/src"
+else
+    # A release tarball: the archive script's fallback time, the tree's files
+    # without the build folders.
+    epoch=${SOURCE_DATE_EPOCH:-315532800}
+    tar -c --exclude='./build' --exclude='./build-*' . | tar -x -C "$work/src"
+fi
+# The first takes the time from git (or the fallback, or the caller's
+# variable in a tarball), the second (no .git) from the variable.
+if [[ -e .git ]]; then (unset SOURCE_DATE_EPOCH && build "$PWD" "$work/a"); else build "$PWD" "$work/a"; fi
 SOURCE_DATE_EPOCH=$epoch build "$work/src" "$work/b"
 cmake --preset windows-x64 >/dev/null && cmake --build --preset windows-x64 --target setup >/dev/null
 

@@ -26,7 +26,7 @@ Direct3DCreate8Proc create_proc() {
         looked_up = true;
         if (HMODULE module = LoadLibraryA("d3d8.dll")) {
             proc = reinterpret_cast<Direct3DCreate8Proc>(
-                reinterpret_cast<void*>(GetProcAddress(module, "Direct3DCreate8")));
+                reinterpret_cast<void (*)()>(GetProcAddress(module, "Direct3DCreate8")));
             if (!proc) FreeLibrary(module);
         }
     }

@@ -27,7 +27,7 @@ DirectDrawCreateExProc create_proc() {
         looked_up = true;
         if (HMODULE module = LoadLibraryA("ddraw.dll")) {
             proc = reinterpret_cast<DirectDrawCreateExProc>(
-                reinterpret_cast<void*>(GetProcAddress(module, "DirectDrawCreateEx")));
+                reinterpret_cast<void (*)()>(GetProcAddress(module, "DirectDrawCreateEx")));
             if (!proc) FreeLibrary(module);
         }
     }

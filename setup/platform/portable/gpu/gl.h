@@ -9,7 +9,7 @@
 #include <cstdint>
 
 // Colour layouts of the display formats the dialog knows.
-enum PixelLayout : int {
+enum PixelLayout : uint8_t {
     LAYOUT_A8R8G8B8 = 0,  // format 21
     LAYOUT_X8R8G8B8,      // format 22
     LAYOUT_R5G6B5,        // format 23
