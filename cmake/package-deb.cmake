@@ -17,10 +17,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)  # games wants a game in /usr/games
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://brannick.com/velmora/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What the libraries do not tell: Qt's X11 platform plugin, which it loads at
-# run time, the font the layout is measured with, and a decoration plugin for
-# libdecor, which SDL loads on Wayland and which otherwise writes to stderr
-# that it found none (the same package name on Debian 12 and 13).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation, libdecor-0-plugin-1-cairo | libdecor-0-plugin-1")
+# run time, and the font the layout is measured with, Liberation Sans Narrow:
+# part of fonts-liberation up to Debian 12, a package of its own from Debian 13.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation (<< 1:2) | fonts-liberation-sans-narrow")
 # The display's own EGL/GL driver and the Vulkan loader, asked for the video
 # memory; Qt's Wayland platform plugin, without which a Wayland session shows
 # the dialog through XWayland instead.

@@ -8,11 +8,19 @@ RUN_PACKAGES=(
     cmake ninja-build g++ pkg-config
     # the Qt host, the SDL2 probe and the graphics driver it asks
     qt6-base-dev libsdl2-dev libegl-dev libgl-dev libvulkan-dev libdrm-dev libxcb1-dev
-    libegl-mesa0 libgl1-mesa-dri fonts-liberation
+    libegl-mesa0 libgl1-mesa-dri
     # Wayland: the dialog as a native client (as the package has it), and the
     # probe's seat check
     qt6-wayland libwayland-dev
 )
+# The dialog's font, Liberation Sans Narrow: part of fonts-liberation up to
+# Debian 12, a package of its own from Debian 13.
+release=$(. /etc/os-release && echo "${VERSION_ID:-99}")  # testing and unstable have none
+if ((${release%%.*} >= 13)); then
+    RUN_PACKAGES+=(fonts-liberation-sans-narrow)
+else
+    RUN_PACKAGES+=(fonts-liberation)
+fi
 
 TEST_PACKAGES=(
     # tests, benchmarks, sanitizers (llvm: the symbolizer LeakSanitizer's
