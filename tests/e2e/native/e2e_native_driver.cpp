@@ -13,7 +13,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -276,7 +278,12 @@ int main(int argc, char** argv) {
         wait_until([&] { return std::regex_search(read_all(err), active); }, "the dialog is not activated");
         key(XK_Tab), key(XK_End), key(XK_Return);  // the resolution list's last entry, saved
         run.expect_exit(0);
-        require(read_all(run.record) == bytes_of(largest), "the saved record is not the output's largest mode");
+        const std::string saved = read_all(run.record);
+        SetupSettings got{};
+        std::memcpy(&got, saved.data(), std::min(saved.size(), sizeof got));
+        require(saved == bytes_of(largest), "the saved record (" + std::to_string(got.width) + " x " +
+                                                std::to_string(got.height) + ", " + std::to_string(saved.size()) +
+                                                " bytes) is not the output's largest mode");
         std::istringstream lines(read_all(err));
         for (std::string line; std::getline(lines, line);)
             require(line.empty() || line[0] == '[', "stderr: " + line);  // only the protocol log
