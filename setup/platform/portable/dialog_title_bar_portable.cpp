@@ -32,24 +32,13 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         const QPalette& pal = palette();
-        if (isDown())
-            p.fillRect(rect(), pal.color(QPalette::Mid));
-        else if (underMouse())
-            p.fillRect(rect(), pal.color(QPalette::Midlight));
+        if (isDown()) p.fillRect(rect(), pal.color(QPalette::Mid));
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(QPen(pal.color(QPalette::WindowText), std::max(1.0, height() / 14.0), Qt::SolidLine, Qt::RoundCap));
         const qreal half = height() * CROSS_SHARE / 2;
         const QPointF c = QRectF(rect()).center();
         p.drawLine(c + QPointF(-half, -half), c + QPointF(half, half));
         p.drawLine(c + QPointF(-half, half), c + QPointF(half, -half));
-    }
-    void enterEvent(QEnterEvent* event) override {
-        QAbstractButton::enterEvent(event);
-        update();
-    }
-    void leaveEvent(QEvent* event) override {
-        QAbstractButton::leaveEvent(event);
-        update();
     }
 };
 
