@@ -6,6 +6,10 @@
 #   docs/screenshot-qt-unfolded.png   after "Open expert settings..."
 #   docs/screenshot-qt-2x-focus.png   at twice the scale, Tab having moved the
 #                                     focus to the resolution list
+#   docs/screenshot-wayland-2x.png    on Wayland (weston's X11 back end at
+#                                     output scale 2, on the same virtual
+#                                     display), unfolded, with the title bar
+#                                     the dialog draws there
 # Usage: tools/screenshot-qt.sh [build folder, default build/native]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,10 +24,14 @@ if [[ -z "${SCREENSHOT_ON_XVFB:-}" ]]; then
 fi
 
 config=$(mktemp -d)
+runtime=$(mktemp -d)  # 0700, as XDG_RUNTIME_DIR must be
 pid=
+weston_pid=
 cleanup() {
-    [[ -n $pid ]] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-    rm -rf "$config"
+    for p in $pid $weston_pid; do
+        kill "$p" 2>/dev/null && wait "$p" 2>/dev/null || true
+    done
+    rm -rf "$config" "$runtime"
 }
 trap cleanup EXIT
 
@@ -69,3 +77,38 @@ kill "$pid" && wait "$pid" || true
 start QT_SCALE_FACTOR=2
 xdotool windowfocus --sync "$window" key Tab
 shoot docs/screenshot-qt-2x-focus.png
+
+# On Wayland: weston's 800 x 600 output at scale 2 fills the virtual display.
+# Its pointer waits in a corner (it follows the X pointer's motion, not its
+# place), its window has the keyboard before the dialog opens, Shift+Tab and
+# Space unfold. The picture is cropped to what changed on
+# the desktop when the dialog opened, the panel (and its clock) left out.
+kill "$pid" && wait "$pid" || true
+pid=
+if ! command -v weston >/dev/null; then
+    echo "No weston: docs/screenshot-wayland-2x.png not taken." >&2
+    exit 0
+fi
+XDG_RUNTIME_DIR=$runtime weston --backend=x11-backend.so --socket=velmora-screenshot --width=800 --height=600 \
+    --scale=2 --no-config --idle-time=0 2>"$runtime/weston.log" &
+weston_pid=$!
+desktop=$(timeout 30 xdotool search --sync --onlyvisible --class '^Weston Compositor$' | head -1)
+[[ -n $desktop ]] || { echo "weston did not start (see its log)." >&2; cat "$runtime/weston.log" >&2; exit 1; }
+xdotool mousemove 1599 1199 windowfocus --sync "$desktop"
+sleep 2  # its background and panel drawn
+import -window root "$runtime/desktop.png"
+env -u QT_QPA_PLATFORM XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY=velmora-screenshot WAYLAND_DEBUG=client \
+    XDG_CONFIG_HOME="$config" "$program" 2>"$runtime/protocol.log" &
+pid=$!
+for _ in $(seq 300); do  # until the dialog has the keyboard (libwayland 1.21 and 1.23 spellings)
+    grep -qE 'wl_keyboard[@#][0-9]+\.enter\(' "$runtime/protocol.log" && break
+    sleep 0.1
+done
+grep -qE 'wl_keyboard[@#][0-9]+\.enter\(' "$runtime/protocol.log" || { echo "The dialog did not appear on weston." >&2; exit 1; }
+xdotool key shift+Tab space
+sleep 1
+import -window root "$runtime/dialog.png"
+area=$(convert "$runtime/desktop.png" "$runtime/dialog.png" -compose difference -composite \
+    -fill black -draw 'rectangle 0,0 1599,63' -threshold 0 -format '%@' info:)
+convert "$runtime/dialog.png" -crop "$area" +repage docs/screenshot-wayland-2x.png
+echo "docs/screenshot-wayland-2x.png: $area"

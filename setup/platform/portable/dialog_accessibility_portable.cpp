@@ -83,8 +83,16 @@ private:
 
 namespace qt_host {
 
-void install_list_accessibility() {
-    [[maybe_unused]] static const bool installed = (QAccessible::installFactory(ListAccessible::make), true);
+// A title bar the window draws itself (Wayland) is a group named after the
+// window's title, holding the close box.
+QAccessibleInterface* title_bar_accessible(const QString&, QObject* object) {
+    auto* bar = dynamic_cast<TitleBar*>(object);
+    return bar ? new QAccessibleWidget(bar, QAccessible::Grouping) : nullptr;
+}
+
+void install_accessibility() {
+    [[maybe_unused]] static const bool installed =
+        (QAccessible::installFactory(ListAccessible::make), QAccessible::installFactory(title_bar_accessible), true);
 }
 
 void name_uncaptioned(const HostDialog& dialog) {

@@ -8,9 +8,12 @@
 //   dialog_painting_portable.cpp       group frames, focus marks, the logo
 //   dialog_accessibility_portable.cpp  the lists' accessible interface, names
 //                                      for what has no caption
+//   dialog_title_bar_portable.cpp      the title bar and frame windows draw
+//                                      themselves on Wayland
 #pragma once
 
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QDialog>
 #include <QGroupBox>
 #include <QPixmap>
@@ -22,6 +25,7 @@
 #include "platform/winapi_values.h"
 #include "res/dialog_template.h"
 
+class QMouseEvent;
 class QWheelEvent;
 
 namespace qt_host {
@@ -98,10 +102,47 @@ private:
 // The logo at a screen's pixel ratio.
 QPixmap logo_for(qreal ratio);
 
+// ---------------------------------------------------------------- title bar
+
+// On Wayland the dialog and its boxes draw their own title bar and frame:
+// Qt's decorations there show minimise and maximise whatever the window's
+// flags ask, and cut a box's title that is wider than the box.
+bool draws_own_title_bar();
+
+// The window's icon, its whole title centred, and a close box only; a press
+// elsewhere on it lets the compositor move the window. It takes the top of
+// the window's contents margins, the frame the rest, and keeps to the
+// window's width. Not in the Tab order.
+class TitleBar final : public QWidget {
+public:
+    static constexpr int FRAME_PIXELS = 1;
+
+    explicit TitleBar(QWidget* window);
+    int bar_height() const;
+    // The narrowest window that shows its whole title.
+    int window_width_for_title() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    QFont title_font() const;
+    QFontMetrics title_metrics() const;
+    void place();
+
+    QWidget* close_;
+};
+
+// The 1-pixel frame round a window with its own title bar, from its paintEvent.
+void paint_window_frame(QWidget* window);
+
 // ---------------------------------------------------------------- accessibility
 
-// Lists named after their labels for every dialog of the process (once).
-void install_list_accessibility();
+// Lists named after their labels, title bars as groups named after their
+// window's title, for every window of the process (once).
+void install_accessibility();
 // Names for the controls that have no caption of their own.
 void name_uncaptioned(const HostDialog& dialog);
 
@@ -187,12 +228,18 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void dispatch(uint32_t message, uintptr_t wparam, intptr_t lparam);
     void finish();
     QWidget* create_control(const TemplateControl& t, QWidget* parent);
 
+    // The template's coordinates start at its corner: the dialog itself, or
+    // on Wayland a widget below the dialog's own title bar.
+    TitleBar* title_bar_ = nullptr;
+    QWidget* client_ = this;
     std::array<QWidget*, template_control_count> controls_{};
     bool initialised_ = false;
     bool dispatching_ = false;

@@ -51,14 +51,17 @@ constexpr uint32_t BOX_ICONINFORMATION = 0x40;
 constexpr int32_t ANSWER_RETRY = 4;
 
 // A Windows dialog's title bar, the message boxes' too: close only, no
-// minimise or maximise (a decoration Qt draws itself, on Wayland, shows
-// whatever it is not told to leave out).
+// minimise or maximise. On Wayland the window draws its own (TitleBar).
 constexpr Qt::WindowFlags DIALOG_FRAME = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-// Room a title bar takes from the title on either side (icon or menu on one,
-// up to three buttons on the other, each at most this wide with its spacing),
-// and the largest title font met there: a box is at least that much wider
-// than its title.
+// Qt drops the frameless hint beside any of the title bar's hints.
+Qt::WindowFlags dialog_frame() {
+    return qt_host::draws_own_title_bar() ? Qt::Dialog | Qt::FramelessWindowHint : DIALOG_FRAME;
+}
+// Room a window manager's title bar takes from the title on either side (icon
+// or menu on one, up to three buttons on the other, each at most this wide
+// with its spacing), and the largest title font met there: a box is at least
+// that much wider than its title.
 constexpr int TITLE_BAR_BUTTON_PIXELS = 36;
 constexpr int TITLE_BAR_FONT_PIXELS = 16;
 
@@ -334,7 +337,7 @@ void HostDialog::window_lost() {
 
 void HostDialog::show_controls_within(const QSize& client) {
     for (QWidget* w : controls_)
-        if (w->parentWidget() == this) w->setVisible(QRect(QPoint(), client).intersects(w->geometry()));
+        if (w->parentWidget() == client_) w->setVisible(QRect(QPoint(), client).intersects(w->geometry()));
 }
 
 void HostDialog::reject() { notify(IDCANCEL, NOTIFY_CLICKED); }
@@ -348,6 +351,16 @@ void HostDialog::closeEvent(QCloseEvent* event) {
     // The close box is "Exit"; the procedure may keep the dialog open.
     event->ignore();
     notify(IDCANCEL, NOTIFY_CLICKED);
+}
+
+void HostDialog::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    if (client_ != this) client_->setGeometry(contentsRect());
+}
+
+void HostDialog::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    if (title_bar_) paint_window_frame(this);
 }
 
 void HostDialog::dispatch(uint32_t message, uintptr_t wparam, intptr_t lparam) {
@@ -369,13 +382,18 @@ void HostDialog::finish() {
 }
 
 HostDialog::HostDialog() {
-    setWindowFlags(DIALOG_FRAME);
+    setWindowFlags(dialog_frame());
     setWindowTitle(QString::fromUtf8(SETUP_DIALOG_TITLE));
     setFont(qt_dialog_font());
     setWindowModality(Qt::ApplicationModal);
-    install_list_accessibility();
+    install_accessibility();
     watch_for_lost_windows();
-    setFixedSize(qt_dialog_x(SETUP_DIALOG_W), qt_dialog_y(SETUP_DIALOG_H));
+    if (draws_own_title_bar()) {
+        title_bar_ = new TitleBar(this);
+        client_ = new QWidget(this);
+    }
+    // The bar and the frame count in the window's size, as a frame would.
+    setFixedSize(QSize(qt_dialog_x(SETUP_DIALOG_W), qt_dialog_y(SETUP_DIALOG_H)).grownBy(contentsMargins()));
 
     // Qt stacks later siblings on top and chains keyboard focus in the order
     // of creation. A group box holds its controls, so a screen reader finds
@@ -384,7 +402,7 @@ HostDialog::HostDialog() {
     for (const int32_t id : reading_order()) {
         const auto i = static_cast<size_t>(find_template_control(id) - template_controls);
         const TemplateControl* group = group_of(template_controls[i]);
-        controls_[i] = create_control(template_controls[i], group ? control(group->id) : this);
+        controls_[i] = create_control(template_controls[i], group ? control(group->id) : client_);
         // A label names the list that follows it.
         if (auto* list = dynamic_cast<HostCombo*>(controls_[i]); list && label) label->setBuddy(list);
         label = qobject_cast<QLabel*>(controls_[i]);
@@ -475,7 +493,7 @@ QWidget* HostDialog::create_control(const TemplateControl& t, QWidget* parent) {
     w->setProperty("control_id", t.id);
     // Dialog units place a control in the dialog; a group box reaches up by
     // its lift.
-    const QPoint origin = parent == this ? QPoint() : parent->pos();
+    const QPoint origin = parent == client_ ? QPoint() : parent->pos();
     w->setGeometry(qt_control_rect(t.id).adjusted(0, is_group(t) ? -lift_of(t) : 0, 0, 0).translated(-origin));
     w->setEnabled((t.style & STYLE_DISABLED) == 0);
     if (hit_transparent) w->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -497,11 +515,13 @@ using qt_host::escaped_for_qt;
 
 // A message box sized for its text and buttons, and at least as wide as its
 // title needs in the title bar: a short text under a long title left the
-// title cut where Qt draws the title bar itself (Wayland). Qt sizes the box
-// again whenever it lays it out, so the width is checked after each event.
+// title cut. On Wayland it draws its own title bar, as the dialog. Qt sizes
+// the box again whenever it lays it out, so the width is checked after each
+// event.
 class HostMessageBox final : public QMessageBox {
 public:
-    using QMessageBox::QMessageBox;
+    explicit HostMessageBox(QWidget* parent)
+        : QMessageBox(parent), title_bar_(qt_host::draws_own_title_bar() ? new qt_host::TitleBar(this) : nullptr) {}
 
 protected:
     bool event(QEvent* event) override {
@@ -509,7 +529,9 @@ protected:
         if (event->type() == QEvent::WindowTitleChange) {
             QFont title_font = font();
             title_font.setPixelSize(TITLE_BAR_FONT_PIXELS);
-            title_width_ = QFontMetrics(title_font).horizontalAdvance(windowTitle()) + 6 * TITLE_BAR_BUTTON_PIXELS;
+            title_width_ = title_bar_ ? title_bar_->window_width_for_title()
+                                      : QFontMetrics(title_font).horizontalAdvance(windowTitle()) +
+                                            6 * TITLE_BAR_BUTTON_PIXELS;
         }
         const int grow = title_width_ - width();
         if (isVisible() && grow > 0) {
@@ -521,7 +543,13 @@ protected:
         return handled;
     }
 
+    void paintEvent(QPaintEvent* event) override {
+        QMessageBox::paintEvent(event);
+        if (title_bar_) qt_host::paint_window_frame(this);
+    }
+
 private:
+    qt_host::TitleBar* title_bar_;
     int title_width_ = 0;
     bool widened_ = false;
 };
@@ -646,7 +674,7 @@ int32_t host_message_box(HostWindow owner, const char* text, const char* caption
     // control), so that it opens over it as its transient child.
     QWidget* over = owner ? widget_of(owner)->window() : QApplication::activeModalWidget();
     HostMessageBox box(over);
-    box.setWindowFlags(DIALOG_FRAME);
+    box.setWindowFlags(dialog_frame());
     box.setWindowTitle(from_host_text(caption));
     box.setTextFormat(Qt::PlainText);
     box.setText(from_host_text(text));
@@ -708,9 +736,10 @@ void host_set_window_pos(HostWindow window, int32_t x, int32_t y, int32_t width,
         const QRect inner = w->geometry();
         const int extra_w = frame.width() - inner.width();
         const int extra_h = frame.height() - inner.height();
-        const QSize client(std::max(0, width - extra_w), std::max(0, height - extra_h));
-        w->setFixedSize(client);
-        if (HostDialog* d = dialog_of(window)) d->show_controls_within(client);
+        const QSize outer(std::max(0, width - extra_w), std::max(0, height - extra_h));
+        w->setFixedSize(outer);
+        // So do the title bar and frame the window draws itself (Wayland).
+        if (HostDialog* d = dialog_of(window)) d->show_controls_within(outer.shrunkBy(w->contentsMargins()));
         w->move(x, y);  // a window's position is its frame's
     } else {
         const QPoint origin = w->parentWidget() ? w->parentWidget()->mapFromGlobal(QPoint(x, y)) : QPoint(x, y);

@@ -7,6 +7,7 @@
 #include "settings/settings.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <fcntl.h>
@@ -23,6 +24,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 Display* x;
@@ -135,6 +137,20 @@ struct Run {
     }
 };
 
+// A window's pixels once they hold still (the same twice, 150 ms apart).
+std::vector<unsigned long> settled_pixels(Window w, int width, int height) {
+    std::vector<unsigned long> last, now;
+    wait_until([&] {
+        last.swap(now), now.clear(), usleep(150000);
+        XImage* image = XGetImage(x, w, 0, 0, width, height, AllPlanes, ZPixmap);
+        for (int py = 0; image && py < height; ++py)
+            for (int px = 0; px < width; ++px) now.push_back(XGetPixel(image, px, py));
+        if (image) XDestroyImage(image);
+        return !now.empty() && now == last;
+    }, "the picture does not settle");
+    return now;
+}
+
 int failures = 0;
 void check(const char* name, const std::function<void()>& body) {
     try {
@@ -232,7 +248,7 @@ int main(int argc, char** argv) {
         require(!err.empty() && err.find('\n') == err.size() - 1, "not one line: " + err);
         require(fs::is_empty(run.config), "something was written");
     });
-    check("on Wayland: the lists are the compositor's output's, keys save, stderr quiet", [&] {
+    check("on Wayland: the lists are the compositor's output's, keys save, stderr quiet, close asks", [&] {
         // weston's X11 back end, a 1024 x 768 output in a window on this
         // 1600 x 1200 screen; the program a Wayland client of it that could
         // reach this screen too. Its probe once read the X screen instead.
@@ -287,6 +303,38 @@ int main(int argc, char** argv) {
         std::istringstream lines(read_all(err));
         for (std::string line; std::getline(lines, line);)
             require(line.empty() || line[0] == '[', "stderr: " + line);  // only the protocol log
+
+        // The title bar is the dialog's own: Qt's decoration showed minimise and maximise on it.
+        // Its close box fills the window's top-right corner, and asks as "Exit" on a first start.
+        XWindowAttributes output;
+        XGetWindowAttributes(x, screen, &output);
+        const int w = output.width, h = output.height;
+        const std::vector<unsigned long> desktop = settled_pixels(screen, w, h);
+        Run first("wayland-close", "", std::getenv("DISPLAY"), "e2e");
+        const fs::path first_err = work / "wayland-close" / "stderr";
+        wait_until([&] { return std::regex_search(read_all(first_err), focused); }, "the dialog has no keyboard");
+        const std::vector<unsigned long> shown = settled_pixels(screen, w, h);
+        // The dialog is where the picture changed: whole columns and rows of it (the panel's clock
+        // and the pointer change a few pixels at most).
+        std::vector<int> column(w), row(h);
+        for (int py = 0; py < h; ++py)
+            for (int px = 0; px < w; ++px)
+                if (desktop[py * w + px] != shown[py * w + px]) ++column[px], ++row[py];
+        int right = w - 1, top = 0;
+        while (right > 0 && column[right] < 100) --right;
+        while (top < h - 1 && row[top] < 100) ++top;
+        int screen_x, screen_y;
+        Window child;
+        XTranslateCoordinates(x, screen, DefaultRootWindow(x), 0, 0, &screen_x, &screen_y, &child);
+        // weston's X11 back end moves its pointer by the X pointer's motion from where that entered
+        // its window: entered afresh, it lands where the X pointer is.
+        XTestFakeMotionEvent(x, -1, screen_x + w, screen_y, 0);
+        click_at(screen_x + right - 4, screen_y + top + 4);
+        const std::regex asked(R"(set_title\("WARNING\.\.\."\)[\s\S]*wl_keyboard[@#][0-9]+\.enter\()");
+        wait_until([&] { return std::regex_search(read_all(first_err), asked); }, "no question from the close box");
+        key(XK_Return);  // Yes, discarded
+        first.expect_exit(0);
+        require(fs::is_empty(first.config), "something was written");
     });
     fs::remove_all(work);
     return failures ? 1 : 0;
