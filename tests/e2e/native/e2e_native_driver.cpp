@@ -312,7 +312,7 @@ int main(int argc, char** argv) {
         const std::vector<unsigned long> desktop = settled_pixels(screen, w, h);
         Run first("wayland-close", "", std::getenv("DISPLAY"), "e2e");
         const fs::path first_err = work / "wayland-close" / "stderr";
-        wait_until([&] { return std::regex_search(read_all(first_err), focused); }, "the dialog has no keyboard");
+        wait_until([&] { return std::regex_search(read_all(first_err), active); }, "the dialog is not activated");
         const std::vector<unsigned long> shown = settled_pixels(screen, w, h);
         // The dialog is where the picture changed: whole columns and rows of it (the panel's clock
         // and the pointer change a few pixels at most).
