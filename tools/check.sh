@@ -10,11 +10,22 @@ install_missing_packages "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}" || exit 1
 start=$SECONDS
 status=0
 failed=()
+# Each step's output is kept, so that the end can list what was skipped.
+logs=build/check-logs
+rm -rf "$logs" && mkdir -p "$logs"
 step() { echo "=== $1 ($((SECONDS - start)) s)"; }
 run() {  # label, command...
-    local label=$1
+    local label=$1 log
     shift
-    "$@" || { status=1; failed+=("$label"); }
+    log=$logs/$(printf '%02d' "$(ls "$logs" | wc -l)")-${label//[^a-z0-9]/-}.log
+    "$@" 2>&1 | tee "$log"
+    ((PIPESTATUS[0] == 0)) || { status=1; failed+=("$label"); }
+}
+tests() {  # preset, ctest arguments...: and the reasons its skipped tests gave
+    local preset=$1
+    shift
+    run "$preset tests" "$@"
+    cp "build/$preset/Testing/Temporary/LastTest.log" "$logs/$preset-LastTest.log" 2>/dev/null
 }
 
 step "test share"
@@ -32,16 +43,25 @@ for extra in tools/check.d/*.sh; do
 done
 
 step "tests: native"
-run "native tests" xvfb-run -a -s "-screen 0 1600x1200x24" ctest --preset native
+tests native xvfb-run -a -s "-screen 0 1600x1200x24" ctest --preset native
 step "tests: velmora-config.exe x86_64 under Wine"
-run "windows-x64 tests" ctest --preset windows-x64
-# The shipped build is 32-bit; some kernels cannot run 32-bit programs.
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    step "tests: velmora-config.exe i686 under Wine"
-    run "windows-x86 tests" ctest --preset windows-x86
-else
-    echo "SKIPPED: i686 end-to-end (no 32-bit support)"
-fi
+tests windows-x64 ctest --preset windows-x64
+# The shipped build is 32-bit: where the kernel cannot run 32-bit programs,
+# its tests say so and are skipped (tools/wine-run.sh).
+step "tests: velmora-config.exe i686 under Wine"
+tests windows-x86 ctest --preset windows-x86
 
+# A green run that skipped something says so on its last lines: every test
+# that did not run, and every reason a test or check gave for leaving
+# something out (a line starting "SKIPPED:").
+mapfile -t skipped < <(
+    sed -n 's/^\s*[0-9]* - \(.*\) (Skipped)$/\1/p' "$logs"/*-tests.log 2>/dev/null | sed 's/^/did not run: /'
+    grep -h -o 'SKIPPED: .*' "$logs"/*.log | sort -u)
+if ((${#skipped[@]})); then
+    echo "=== skipped:"
+    printf '    %s\n' "${skipped[@]}"
+else
+    echo "=== skipped: nothing"
+fi
 echo "=== done in $((SECONDS - start)) s: $([[ $status == 0 ]] && echo "all passed" || echo "FAILED: ${failed[*]}")"
 exit $status

@@ -22,7 +22,7 @@ prefix="$(realpath -m "$prefix")"
 wine32="${SETUP_WINE32_LOADER:-/usr/lib/wine/wine}"
 if [[ -f "$1" && "$(od -An -tx1 -j "$(od -An -tu4 -j60 -N4 "$1")" -N6 "$1" | tr -d ' ')" == 504500004c01 ]] &&
     ! "$wine32" --version >/dev/null 2>&1; then
-    echo "wine-run.sh: no 32-bit support (the kernel or $wine32 cannot run): $1 skipped"
+    echo "SKIPPED: $(basename "$1") (32-bit): this kernel or $wine32 cannot run 32-bit programs"
     exit 77
 fi
 
