@@ -99,7 +99,14 @@ struct Run {
         return status >= 0;
     }
     void expect_exit(int code) {  // an exit status, no signal (an abort)
-        wait_until([this] { return ended(); }, "the program did not end");
+        try {
+            wait_until([this] { return ended(); }, "the program did not end");
+        } catch (const std::exception&) {
+            const std::string bt = "gdb -p " + std::to_string(pid) + " -batch -ex 'thread apply all bt' > " +
+                                   (config.parent_path() / "backtrace").string() + " 2>&1";
+            if (std::system(bt.c_str())) {}
+            throw;
+        }
         require(WIFEXITED(status) && WEXITSTATUS(status) == code, "wait status " + std::to_string(status));
     }
     Window wait_for(const char* title) {
@@ -336,6 +343,8 @@ int main(int argc, char** argv) {
         first.expect_exit(0);
         require(fs::is_empty(first.config), "something was written");
     });
+    // A failed run's logs (each program's stderr, weston's) stay for a look.
+    if (failures) return std::printf("logs: %s\n", work.c_str()), 1;
     fs::remove_all(work);
-    return failures ? 1 : 0;
+    return 0;
 }
