@@ -1,15 +1,28 @@
-// The Qt dialog host's parts, one file each:
-//   dialog_manager_portable.cpp        the Windows dialog manager emulated: the
-//                                      seam table, controls made from the
-//                                      template, notifications and dispatch,
-//                                      EndDialog, message boxes
+// The Qt host's private parts: the classes and helpers its files share. The
+// program and the tests see the host through dialog_host_portable.h. One file
+// each, named after what it holds, in the order of this header's sections:
 //   dialog_layout_portable.cpp         template units, control rectangles, the
 //                                      reading order, which group holds what
 //   dialog_painting_portable.cpp       group frames, focus marks, the logo
+//   dialog_title_bar_portable.cpp      the window flags of a dialog's frame, and
+//                                      the title bar and frame windows draw
+//                                      themselves on Wayland
 //   dialog_accessibility_portable.cpp  the lists' accessible interface, names
 //                                      for what has no caption
-//   dialog_title_bar_portable.cpp      the title bar and frame windows draw
-//                                      themselves on Wayland
+//   dialog_message_box_portable.cpp    MessageBoxA: buttons, icon, answer, the
+//                                      box wide enough for its title
+//   dialog_lost_window_portable.cpp    the X11 watch for a window destroyed
+//                                      from outside
+//   dialog_combo_portable.cpp          the combo box and its notification rules
+//                                      (DROPDOWN, SELCHANGE before CLOSEUP,
+//                                      focus, typed text selecting nothing)
+//   dialog_manager_portable.cpp        the seam table the core calls, the
+//                                      dialog made from the template, its life
+//                                      (initialise, EndDialog, the end of the
+//                                      run) and dispatch to the procedure
+//   platform_portable.cpp              the portable back ends installed, and
+//                                      what the entry hands setup_main (its
+//                                      face only: dialog_host_portable.h)
 #pragma once
 
 #include <QComboBox>
@@ -22,6 +35,7 @@
 #include <cstdint>
 #include <span>
 
+#include "platform/seams.h"
 #include "platform/winapi_values.h"
 #include "res/dialog_template.h"
 
@@ -31,6 +45,12 @@ class QWheelEvent;
 namespace qt_host {
 
 class HostDialog;
+
+// A host text (UTF-8, null for none) as Qt's.
+inline QString from_host_text(const char* text) { return text ? QString::fromUtf8(text) : QString(); }
+// A window handle is the widget's address.
+inline QWidget* widget_of(HostWindow handle) { return static_cast<QWidget*>(handle); }
+inline HostWindow handle_of(QWidget* widget) { return static_cast<void*>(widget); }
 
 // Window and control styles of the template.
 inline constexpr uint32_t STYLE_DISABLED = 0x08000000;  // WS_DISABLED
@@ -108,6 +128,9 @@ QPixmap logo_for(qreal ratio);
 // Qt's decorations there show minimise and maximise whatever the window's
 // flags ask, and cut a box's title that is wider than the box.
 bool draws_own_title_bar();
+// The window flags of a Windows dialog's frame (close only), or, where the
+// window draws its own title bar, none.
+Qt::WindowFlags dialog_frame();
 
 // The window's icon, its whole title centred, and a close box only; a press
 // elsewhere on it lets the compositor move the window. It takes the top of
@@ -146,12 +169,18 @@ void install_accessibility();
 // Names for the controls that have no caption of their own.
 void name_uncaptioned(const HostDialog& dialog);
 
-// ---------------------------------------------------------------- dialog manager
+// ---------------------------------------------------------------- message box
 
-// What a Windows control with prefix processing shows, and that text for a Qt
-// button or group box, which treats "&" as a mnemonic.
-QString shown_text(const char* text);
-QString escaped_for_qt(const QString& shown);
+// MessageBoxA over the window that asks (or the active modal one).
+int32_t message_box(HostWindow owner, const char* text, const char* caption, uint32_t type);
+
+// ---------------------------------------------------------------- lost window
+
+// On X11, a dialog's window destroyed by another client ends the run
+// (HostDialog::window_lost); installed once, nothing elsewhere.
+void watch_for_lost_windows();
+
+// ---------------------------------------------------------------- combo box
 
 // A combo box that reports what a Windows combo box notifies its dialog of,
 // and that, like a CBS_DROPDOWN box, has no selected entry once the player
@@ -202,6 +231,13 @@ private:
     int wheel_rest_ = 0;  // eighths of a degree short of a whole notch
 };
 
+// ---------------------------------------------------------------- dialog manager
+
+// What a Windows control with prefix processing shows, and that text for a Qt
+// button or group box, which treats "&" as a mnemonic.
+QString shown_text(const char* text);
+QString escaped_for_qt(const QString& shown);
+
 // IDD_SETUP. Commands reach the procedure only for what the player does, one
 // at a time; EndDialog takes effect once the procedure has returned.
 class HostDialog final : public QDialog {
@@ -241,11 +277,11 @@ private:
     TitleBar* title_bar_ = nullptr;
     QWidget* client_ = this;
     std::array<QWidget*, template_control_count> controls_{};
-    bool initialised_ = false;
-    bool dispatching_ = false;
-    bool ended_ = false;
-    bool finishing_ = false;
-    intptr_t result_ = 0;
+    bool initialised_ = false;  // WM_INITDIALOG sent: commands may follow
+    bool dispatching_ = false;  // the procedure is running: nothing reaches it
+    bool ended_ = false;        // EndDialog called: the run ends once the procedure returns
+    bool finishing_ = false;    // done() called: the close it causes is let through
+    intptr_t result_ = 0;       // EndDialog's code
 };
 
 }  // namespace qt_host

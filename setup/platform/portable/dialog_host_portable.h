@@ -1,6 +1,8 @@
-// The Qt dialog host: IDD_SETUP built from the shared template tables, with
-// the Windows dialog manager's rules (automatic check boxes, commands only for
-// what the player does, EndDialog taking effect once the procedure returns).
+// The Qt dialog host's public face, for the program and the tests: IDD_SETUP
+// built from the shared template tables, with the Windows dialog manager's
+// rules (automatic check boxes, commands only for what the player does,
+// EndDialog taking effect once the procedure returns). Its parts, and the map
+// of its files, are in dialog_host_parts.h.
 #pragma once
 
 #include <cstdint>
@@ -31,8 +33,8 @@ constexpr int QT_COMBO_FIELD_HEIGHT = 21;  // pixels, the closed field of a comb
 intptr_t qt_run_dialog();
 
 // What the native entry hands setup_main: malloc and free, nothing to do for
-// COM or the common controls, the Qt dialog run modally.
+// COM or the common controls, the Qt dialog run modally (platform_portable.cpp).
 extern const ProgramHost qt_program_host;
 
-// Installs the five portable back ends in `platform`.
+// Installs the five portable back ends in `platform` (platform_portable.cpp).
 void install_portable_platform();

@@ -1,28 +1,20 @@
 // The Windows dialog manager as the procedure meets it, over Qt widgets: the
-// dialog made from the template, a command for what the player does and only
-// that, EndDialog once the procedure has returned, message boxes, and the
-// seam table that hands all this to the core.
+// seam table the core calls, the dialog made from the template, a command for
+// what the player does and only that, EndDialog once the procedure has
+// returned.
 #include <QAbstractButton>
-#include <QAbstractItemView>
-#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFocusEvent>
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QVariant>
-#include <QWheelEvent>
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <xcb/xproto.h>
 
 #include "dialog/controller.h"
 #include "dialog_host_parts.h"
@@ -31,82 +23,9 @@
 
 namespace {
 
-// Notification codes in the high word of WM_COMMAND's wparam.
-constexpr uint32_t NOTIFY_CLICKED = 0;     // BN_CLICKED
-constexpr uint32_t NOTIFY_SETFOCUS = 3;    // CBN_SETFOCUS
-constexpr uint32_t NOTIFY_KILLFOCUS = 4;   // CBN_KILLFOCUS
-constexpr uint32_t NOTIFY_EDITCHANGE = 5;  // CBN_EDITCHANGE
-constexpr uint32_t NOTIFY_DROPDOWN = 7;    // CBN_DROPDOWN
-constexpr uint32_t NOTIFY_CLOSEUP = 8;     // CBN_CLOSEUP
-
-// MessageBoxA types and answers the program may meet.
-constexpr uint32_t BOX_BUTTONS_MASK = 0x0F;
-constexpr uint32_t BOX_OKCANCEL = 0x01;
-constexpr uint32_t BOX_YESNOCANCEL = 0x03;
-constexpr uint32_t BOX_RETRYCANCEL = 0x05;
-constexpr uint32_t BOX_ICON_MASK = 0xF0;
-constexpr uint32_t BOX_ICONERROR = 0x10;
-constexpr uint32_t BOX_ICONQUESTION = 0x20;
-constexpr uint32_t BOX_ICONINFORMATION = 0x40;
-constexpr int32_t ANSWER_RETRY = 4;
-
-// A Windows dialog's title bar, the message boxes' too: close only, no
-// minimise or maximise. On Wayland the window draws its own (TitleBar).
-constexpr Qt::WindowFlags DIALOG_FRAME = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-// Qt drops the frameless hint beside any of the title bar's hints.
-Qt::WindowFlags dialog_frame() {
-    return qt_host::draws_own_title_bar() ? Qt::Dialog | Qt::FramelessWindowHint : DIALOG_FRAME;
-}
-// Room a window manager's title bar takes from the title on either side (icon
-// or menu on one, up to three buttons on the other, each at most this wide
-// with its spacing), and the largest title font met there: a box is at least
-// that much wider than its title.
-constexpr int TITLE_BAR_BUTTON_PIXELS = 36;
-constexpr int TITLE_BAR_FONT_PIXELS = 16;
-
 // The combo box list shows whole rows of this height inside the template's
-// dropped-down height, its texts this far from either side.
+// dropped-down height.
 constexpr int LIST_ROW_HEIGHT = 13;
-constexpr int LIST_TEXT_MARGIN = 4;
-
-QString from_host_text(const char* text) { return text ? QString::fromUtf8(text) : QString(); }
-
-// A window handle is the widget's address.
-QWidget* widget_of(HostWindow handle) { return static_cast<QWidget*>(handle); }
-HostWindow handle_of(QWidget* widget) { return static_cast<void*>(widget); }
-
-// A window destroyed by another X client (XDestroyWindow, as `xdotool
-// windowclose` sends) goes without a close request: Qt keeps the widget as
-// shown and a modal loop on it waits for ever. The dialog's or a message
-// box's window destroyed ends the run.
-class LostWindowWatch final : public QAbstractNativeEventFilter {
-public:
-    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
-        if (type != "xcb_generic_event_t") return false;
-        const auto* event = static_cast<const xcb_generic_event_t*>(message);
-        if ((event->response_type & 0x7F) != XCB_DESTROY_NOTIFY) return false;
-        const xcb_window_t gone = static_cast<const xcb_destroy_notify_event_t*>(message)->window;
-        bool ours = false;
-        for (const QWidget* w : QApplication::topLevelWidgets())
-            ours = ours || (qobject_cast<const QDialog*>(w) && w->internalWinId() == gone);
-        // Once Qt has done with the event.
-        if (ours) QMetaObject::invokeMethod(qApp, &LostWindowWatch::end_run, Qt::QueuedConnection);
-        return false;
-    }
-
-private:
-    static void end_run() {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* dialog = dynamic_cast<qt_host::HostDialog*>(w)) dialog->window_lost();
-    }
-};
-
-void watch_for_lost_windows() {
-    static LostWindowWatch watch;
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) return;
-    [[maybe_unused]] static const bool installed = (qApp->installNativeEventFilter(&watch), true);
-}
 
 }  // namespace
 
@@ -135,170 +54,6 @@ QString escaped_for_qt(const QString& shown) {
     QString out = shown;
     out.replace(QLatin1Char('&'), QLatin1String("&&"));
     return out;
-}
-
-HostCombo::HostCombo(HostDialog* owner, int32_t id, bool editable, bool sorted, QWidget* parent)
-    : QComboBox(parent), owner_(owner), id_(id), sorted_(sorted) {
-    setEditable(editable);
-    if (editable) {
-        // A Windows edit field neither completes nor adds what is typed.
-        setInsertPolicy(QComboBox::NoInsert);
-        setCompleter(nullptr);
-        // Qt selects the entry that matches the typed text when editing
-        // finishes (Enter, focus leaving); a Windows drop-down box keeps the
-        // text and selects nothing.
-        QObject::disconnect(lineEdit(), &QLineEdit::editingFinished, nullptr, nullptr);
-        connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) { typed(text); });
-    }
-    connect(this, &QComboBox::activated, this, [this](int) { chosen(); });
-    connect(this, &QComboBox::currentIndexChanged, this, [this](int) { mark_entry_in_list(); });
-}
-
-int32_t HostCombo::selection() const { return typed_away_ ? CB_ERR : currentIndex(); }
-
-void HostCombo::reset() {
-    const QSignalBlocker block(this);
-    const QSignalBlocker block_edit(lineEdit());
-    clear();
-    if (isEditable()) clearEditText();  // CB_RESETCONTENT empties the field too
-    typed_away_ = false;
-    mark_entry_in_list();
-    known_selection_ = selection();
-}
-
-int32_t HostCombo::insert_at(int32_t position, const QString& text) {
-    const QSignalBlocker block(this);
-    const QSignalBlocker block_edit(lineEdit());
-    const bool had_selection = currentIndex() >= 0;
-    const QString field = isEditable() ? currentText() : QString();
-    insertItem(position, text, QVariant::fromValue<qlonglong>(0));
-    // Qt selects the first entry of an empty list; Windows selects nothing.
-    if (!had_selection && currentIndex() >= 0) {
-        setCurrentIndex(-1);
-        if (isEditable()) setEditText(field);
-    }
-    mark_entry_in_list();
-    known_selection_ = selection();
-    return position;
-}
-
-void HostCombo::select(int32_t position) {
-    const QSignalBlocker block(this);
-    const QSignalBlocker block_edit(lineEdit());
-    typed_away_ = false;
-    setCurrentIndex(position >= 0 && position < count() ? position : -1);
-    mark_entry_in_list();
-    known_selection_ = selection();
-}
-
-void HostCombo::set_field_text(const QString& text) {
-    const QSignalBlocker block(this);
-    const QSignalBlocker block_edit(lineEdit());
-    setEditText(text);
-}
-
-void HostCombo::typed(const QString&) {
-    // As in a closed Windows drop-down box, typed text selects no entry, not
-    // even one it matches: the text stands and the controller decides.
-    typed_away_ = true;
-    known_selection_ = CB_ERR;
-    owner_->notify(id_, NOTIFY_EDITCHANGE);
-}
-
-void HostCombo::chosen() {
-    // The player chose an entry (perhaps the one already current, after
-    // typing). A choice from the list is reported when the list has closed.
-    typed_away_ = false;
-    if (list_ == ListState::closed) report_selection();
-}
-
-void HostCombo::report_selection() {
-    if (selection() == known_selection_) return;
-    known_selection_ = selection();
-    owner_->notify(id_, CBN_SELCHANGE);
-}
-
-void HostCombo::list_closed() {
-    if (list_ != ListState::closing) return;
-    list_ = ListState::closed;
-    // Windows reports the change before the list closing: a procedure that
-    // refills the list on the closing (the speaker box does) must find the
-    // choice already made, or it is lost.
-    report_selection();
-    owner_->notify(id_, NOTIFY_CLOSEUP);
-    report_focus();  // a click elsewhere that closed the list may have taken the focus
-}
-
-void HostCombo::showPopup() {
-    list_closed();  // reopened before the last closing was reported
-    owner_->notify(id_, NOTIFY_DROPDOWN);
-    if (!list_watched_) {
-        // The list and its frame: the frame tells when the list closes, and
-        // the wheel reaches it when the pointer is outside the list, which
-        // holds the pointer grab.
-        list_watched_ = true;
-        view()->viewport()->installEventFilter(this);
-        if (QWidget* frame = view()->parentWidget()) frame->installEventFilter(this);
-    }
-    wheel_rest_ = 0;
-    list_ = ListState::open;
-    // An entry wider than the field widens the open list: an adapter's
-    // renderer name rarely fits.
-    int widest = 0;
-    for (int i = 0; i < count(); ++i) widest = std::max(widest, fontMetrics().horizontalAdvance(itemText(i)));
-    const int needed = widest + 2 * view()->frameWidth() + 2 * LIST_TEXT_MARGIN;
-    view()->setMinimumWidth(needed > width() ? needed : 0);
-    QComboBox::showPopup();
-    if (!view()->isVisible()) list_ = ListState::closed;  // Qt shows no list for an empty box
-}
-
-bool HostCombo::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Hide && watched == view()->parentWidget() && list_ == ListState::open) {
-        // However the list closes (a choice, Esc, a click elsewhere, another
-        // window taking over). A choice made in it is applied while Qt handles
-        // the same input, so the closing is reported once that has returned.
-        list_ = ListState::closing;
-        QMetaObject::invokeMethod(this, [this] { list_closed(); }, Qt::QueuedConnection);
-    } else if (event->type() == QEvent::Wheel && list_ == ListState::open) {
-        wheel_in_list(static_cast<QWheelEvent*>(event));
-        return true;
-    }
-    return QComboBox::eventFilter(watched, event);
-}
-
-void HostCombo::wheel_in_list(const QWheelEvent* wheel) {
-    // Over an open list the wheel moves the highlight a row per notch, as the
-    // arrow keys do (Windows turns it into arrow keys there); Enter or a
-    // click picks. Qt would only scroll a list that does not fit.
-    wheel_rest_ += wheel->angleDelta().y();
-    const int notches = wheel_rest_ / 120;
-    wheel_rest_ -= notches * 120;
-    if (notches == 0 || count() == 0) return;
-    QAbstractItemView* list = view();
-    const int from = list->currentIndex().isValid() ? list->currentIndex().row() : (notches < 0 ? -1 : count());
-    const int row = std::clamp(from - notches, 0, count() - 1);
-    list->setCurrentIndex(model()->index(row, modelColumn(), rootModelIndex()));
-}
-
-// The list opening or closing moves no focus on Windows; Qt moves it into the
-// list and back. The open list counts as part of the box, so only the focus
-// entering or leaving the box is reported (a KILLFOCUS while the list opened
-// had the speaker box refilled under it, its highlight back on the first entry).
-void HostCombo::report_focus() {
-    const bool within = list_ != ListState::closed || hasFocus();
-    if (within == focus_known_) return;
-    focus_known_ = within;
-    owner_->notify(id_, within ? NOTIFY_SETFOCUS : NOTIFY_KILLFOCUS);
-}
-
-void HostCombo::focusInEvent(QFocusEvent* event) {
-    QComboBox::focusInEvent(event);
-    report_focus();
-}
-
-void HostCombo::focusOutEvent(QFocusEvent* event) {
-    QComboBox::focusOutEvent(event);
-    report_focus();
 }
 
 QWidget* HostDialog::control(int32_t id) const {
@@ -340,8 +95,8 @@ void HostDialog::show_controls_within(const QSize& client) {
         if (w->parentWidget() == client_) w->setVisible(QRect(QPoint(), client).intersects(w->geometry()));
 }
 
-void HostDialog::reject() { notify(IDCANCEL, NOTIFY_CLICKED); }
-void HostDialog::accept() { notify(IDOK, NOTIFY_CLICKED); }
+void HostDialog::reject() { notify(IDCANCEL, BN_CLICKED); }
+void HostDialog::accept() { notify(IDOK, BN_CLICKED); }
 
 void HostDialog::closeEvent(QCloseEvent* event) {
     if (finishing_) {
@@ -350,7 +105,7 @@ void HostDialog::closeEvent(QCloseEvent* event) {
     }
     // The close box is "Exit"; the procedure may keep the dialog open.
     event->ignore();
-    notify(IDCANCEL, NOTIFY_CLICKED);
+    notify(IDCANCEL, BN_CLICKED);
 }
 
 void HostDialog::resizeEvent(QResizeEvent* event) {
@@ -447,7 +202,7 @@ QWidget* HostDialog::create_control(const TemplateControl& t, QWidget* parent) {
             const int32_t id = t.id;
             // clicked() comes after the button has toggled: the box is flipped
             // before its command arrives.
-            connect(b, &QAbstractButton::clicked, this, [this, id](bool) { notify(id, NOTIFY_CLICKED); });
+            connect(b, &QAbstractButton::clicked, this, [this, id](bool) { notify(id, BN_CLICKED); });
             w = b;
         }
     } else if (cls == QLatin1String("COMBOBOX")) {
@@ -507,52 +262,14 @@ QWidget* HostDialog::create_control(const TemplateControl& t, QWidget* parent) {
 
 namespace {
 
+using qt_host::from_host_text;
 using qt_host::GroupFrame;
+using qt_host::handle_of;
 using qt_host::HostCombo;
 using qt_host::HostDialog;
 using qt_host::shown_text;
 using qt_host::escaped_for_qt;
-
-// A message box sized for its text and buttons, and at least as wide as its
-// title needs in the title bar: a short text under a long title left the
-// title cut. On Wayland it draws its own title bar, as the dialog. Qt sizes
-// the box again whenever it lays it out, so the width is checked after each
-// event.
-class HostMessageBox final : public QMessageBox {
-public:
-    explicit HostMessageBox(QWidget* parent)
-        : QMessageBox(parent), title_bar_(qt_host::draws_own_title_bar() ? new qt_host::TitleBar(this) : nullptr) {}
-
-protected:
-    bool event(QEvent* event) override {
-        const bool handled = QMessageBox::event(event);
-        if (event->type() == QEvent::WindowTitleChange) {
-            QFont title_font = font();
-            title_font.setPixelSize(TITLE_BAR_FONT_PIXELS);
-            title_width_ = title_bar_ ? title_bar_->window_width_for_title()
-                                      : QFontMetrics(title_font).horizontalAdvance(windowTitle()) +
-                                            6 * TITLE_BAR_BUTTON_PIXELS;
-        }
-        const int grow = title_width_ - width();
-        if (isVisible() && grow > 0) {
-            setFixedWidth(title_width_);
-            // Widened once it is placed over its parent: still centred there.
-            if (!widened_) move(x() - grow / 2, y());
-            widened_ = true;
-        }
-        return handled;
-    }
-
-    void paintEvent(QPaintEvent* event) override {
-        QMessageBox::paintEvent(event);
-        if (title_bar_) qt_host::paint_window_frame(this);
-    }
-
-private:
-    qt_host::TitleBar* title_bar_;
-    int title_width_ = 0;
-    bool widened_ = false;
-};
+using qt_host::widget_of;
 
 // ---------------------------------------------------------------- handles
 
@@ -563,7 +280,6 @@ QAbstractButton* check_box_of(HostWindow dialog, int32_t id) {
     auto* b = d ? qobject_cast<QAbstractButton*>(d->control(id)) : nullptr;
     return b && b->isCheckable() ? b : nullptr;
 }
-
 
 // ---------------------------------------------------------------- the table
 
@@ -669,51 +385,6 @@ int32_t host_load_string(uint32_t id, char* buffer, int32_t size) {
     return static_cast<int32_t>(n);
 }
 
-int32_t host_message_box(HostWindow owner, const char* text, const char* caption, uint32_t type) {
-    // The box belongs to the window that asks (the dialog, or the dialog of a
-    // control), so that it opens over it as its transient child.
-    QWidget* over = owner ? widget_of(owner)->window() : QApplication::activeModalWidget();
-    HostMessageBox box(over);
-    box.setWindowFlags(dialog_frame());
-    box.setWindowTitle(from_host_text(caption));
-    box.setTextFormat(Qt::PlainText);
-    box.setText(from_host_text(text));
-    switch (type & BOX_ICON_MASK) {
-        case BOX_ICONERROR: box.setIcon(QMessageBox::Critical); break;
-        case BOX_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-        case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
-        case BOX_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
-        default: box.setIcon(QMessageBox::NoIcon); break;
-    }
-    QMessageBox::StandardButtons buttons;
-    switch (type & BOX_BUTTONS_MASK) {
-        case BOX_OKCANCEL: buttons = QMessageBox::Ok | QMessageBox::Cancel; break;
-        case BOX_YESNOCANCEL: buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
-        case MB_YESNO: buttons = QMessageBox::Yes | QMessageBox::No; break;
-        case BOX_RETRYCANCEL: buttons = QMessageBox::Retry | QMessageBox::Cancel; break;
-        default: buttons = QMessageBox::Ok; break;
-    }
-    box.setStandardButtons(buttons);
-    // The first button is the default, as MB_DEFBUTTON1.
-    box.setDefaultButton((type & BOX_BUTTONS_MASK) == MB_YESNO || (type & BOX_BUTTONS_MASK) == BOX_YESNOCANCEL
-                             ? QMessageBox::Yes
-                         : (type & BOX_BUTTONS_MASK) == BOX_RETRYCANCEL ? QMessageBox::Retry
-                                                                         : QMessageBox::Ok);
-    box.exec();
-    // Closing a Yes/No box without an answer counts as No: nothing is discarded.
-    switch (box.standardButton(box.clickedButton())) {
-        case QMessageBox::Ok: return IDOK;
-        case QMessageBox::Cancel: return IDCANCEL;
-        case QMessageBox::Yes: return IDYES;
-        case QMessageBox::Retry: return ANSWER_RETRY;
-        case QMessageBox::No: return IDNO;
-        default: break;
-    }
-    if (buttons & QMessageBox::Cancel) return IDCANCEL;
-    if (buttons & QMessageBox::No) return IDNO;
-    return IDOK;
-}
-
 void host_end_dialog(HostWindow dialog, intptr_t result) {
     if (HostDialog* d = dialog_of(dialog)) d->end(result);
 }
@@ -764,7 +435,7 @@ const DialogHostApi portable_dialog_host_api = {.get_item = host_get_item,
                                           .list_get_selection = host_list_get_selection,
                                           .list_set_selection = host_list_set_selection,
                                           .load_string = host_load_string,
-                                          .message_box = host_message_box,
+                                          .message_box = qt_host::message_box,
                                           .end_dialog = host_end_dialog,
                                           .get_window_rect = host_get_window_rect,
                                           .set_window_pos = host_set_window_pos};
@@ -778,25 +449,3 @@ intptr_t qt_run_dialog() {
     return dialog.ended() ? dialog.end_result() : -1;
 }
 
-namespace {
-
-void* allocate(size_t size) { return std::malloc(size); }
-void release_memory(void* block) { std::free(block); }
-void nothing() {}
-
-}  // namespace
-
-const ProgramHost qt_program_host = {.allocate = allocate,
-                                     .release_memory = release_memory,
-                                     .com_initialize = nothing,
-                                     .init_common_controls = nothing,
-                                     .run_dialog = qt_run_dialog,
-                                     .com_uninitialize = nothing};
-
-void install_portable_platform() {
-    platform = Platform{.registry = &portable_registry_api,
-                        .d3d8 = &portable_d3d8_api,
-                        .ddraw = &portable_ddraw_api,
-                        .voice = &portable_voice_api,
-                        .host = &portable_dialog_host_api};
-}

@@ -1,4 +1,5 @@
-// The title bar the dialog and its message boxes draw themselves on Wayland.
+// The dialog's and its message boxes' window frame: the flags that ask for a
+// Windows dialog's title bar, and the title bar they draw themselves on Wayland.
 // Where the compositor leaves decorations to the client (weston; GNOME's
 // default), Qt draws its own, and its decorations ignore the window flags:
 // minimise and maximise on a fixed-size dialog, a box's title cut short.
@@ -17,6 +18,11 @@ namespace {
 constexpr int ICON_PIXELS = 16;  // the smallest of the window's icons, drawn whole
 constexpr int BAR_PADDING = 3;   // above and below the icon or the title, and beside the icon
 constexpr qreal CROSS_SHARE = 0.3;  // the close mark's size against the bar's height
+
+// A Windows dialog's title bar, the message boxes' too: close only, no
+// minimise or maximise. On Wayland the window draws its own (TitleBar).
+constexpr Qt::WindowFlags DIALOG_FRAME = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
 
 // The bar's close box: the window closes as a compositor's close would close
 // it (the dialog asks as for "Exit"; a box closes unanswered).
@@ -47,6 +53,9 @@ protected:
 namespace qt_host {
 
 bool draws_own_title_bar() { return QGuiApplication::platformName() == QLatin1String("wayland"); }
+
+// Qt drops the frameless hint beside any of the title bar's hints.
+Qt::WindowFlags dialog_frame() { return draws_own_title_bar() ? Qt::Dialog | Qt::FramelessWindowHint : DIALOG_FRAME; }
 
 TitleBar::TitleBar(QWidget* window) : QWidget(window), close_(new CloseBox(this)) {
     setFocusPolicy(Qt::NoFocus);
