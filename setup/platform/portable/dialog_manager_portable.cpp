@@ -66,6 +66,11 @@ void HostDialog::initialise() {
     if (initialised_) return;
     initialised_ = true;
     dispatch(WM_INITDIALOG, 0, 0);
+    // The first control takes the focus now, not when the window turns
+    // active: Qt on Wayland activates a window a round trip after its
+    // keyboard arrives, and a key typed in between went to the dialog itself
+    // (a first Tab only reached the first control).
+    if (!ended_ && !focusWidget()) focusNextPrevChild(true);
 }
 
 void HostDialog::notify(int32_t id, uint32_t code) {

@@ -59,6 +59,26 @@ Window find(const char* title) {
     if (children) XFree(children);
     return found;
 }
+// Returns once the program has handled everything sent to window `w`
+// before: Qt answers _NET_WM_PING from its event loop, which runs only after
+// the dialog's initialisation (the dialog shows before its lists are filled).
+void ping(Window w) {
+    static long serial = 0;
+    const Atom ping = XInternAtom(x, "_NET_WM_PING", False);
+    XSelectInput(x, DefaultRootWindow(x), StructureNotifyMask);  // where the answer goes
+    XEvent e{};
+    e.xclient.type = ClientMessage, e.xclient.window = w, e.xclient.format = 32;
+    e.xclient.message_type = XInternAtom(x, "WM_PROTOCOLS", False);
+    e.xclient.data.l[0] = static_cast<long>(ping), e.xclient.data.l[1] = ++serial, e.xclient.data.l[2] = static_cast<long>(w);
+    XSendEvent(x, w, False, NoEventMask, &e), XSync(x, False);
+    wait_until([&] {
+        for (XEvent r; XPending(x);)
+            if (XNextEvent(x, &r), r.type == ClientMessage && r.xclient.data.l[0] == static_cast<long>(ping) &&
+                                       r.xclient.data.l[1] == serial)
+                return true;
+        return false;
+    }, "no answer to a ping");
+}
 void button(unsigned number, int times = 1) {  // 1 the left button, 5 the wheel a notch down
     for (int i = 0; i < times; ++i) XTestFakeButtonEvent(x, number, True, 0), XTestFakeButtonEvent(x, number, False, 0);
     XSync(x, False);
@@ -85,6 +105,9 @@ struct Run {
         if (!stored.empty()) std::ofstream(record, std::ios::binary) << stored;
         if ((pid = fork()) == 0) {
             setenv("XDG_CONFIG_HOME", config.c_str(), 1), setenv("DISPLAY", display, 1);
+            // The caller's locale is not the program's: without a UTF-8 one Qt 6.8 says so on
+            // stderr, which the Wayland case holds to the protocol log.
+            setenv("LC_ALL", "C.UTF-8", 1);
             unsetenv("WAYLAND_DISPLAY"), unsetenv("QT_QPA_PLATFORM");
             if (wayland) setenv("WAYLAND_DISPLAY", wayland, 1), setenv("WAYLAND_DEBUG", "client", 1);
             dup2(open((work / name / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
@@ -119,6 +142,7 @@ struct Run {
         Window child;
         XTranslateCoordinates(x, dialog, DefaultRootWindow(x), 0, 0, &left, &top, &child);
         XSetInputFocus(x, dialog, RevertToPointerRoot, CurrentTime);
+        ping(dialog);  // initialised, and the focus taken: input now lands
     }
     // Control rectangles as the host lays out the template.
     void click(int32_t id) { click_at(left + qt_control_rect(id).center().x(), top + qt_control_rect(id).center().y()); }
@@ -220,7 +244,8 @@ int main(int argc, char** argv) {
         Run run("first-exit", "");
         run.show();
         key(XK_Escape);
-        XSetInputFocus(x, run.wait_for("WARNING..."), RevertToPointerRoot, CurrentTime);
+        const Window box = run.wait_for("WARNING...");
+        XSetInputFocus(x, box, RevertToPointerRoot, CurrentTime), ping(box);
         key(XK_Return);  // Yes, the default button
         run.expect_exit(0);
         require(fs::is_empty(run.config), "something was written");
