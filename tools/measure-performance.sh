@@ -27,7 +27,7 @@ export NATIVE_BUILD WIN64_BUILD WIN32_BUILD RUNS WINE
 
 # Every figure is taken on the same virtual display.
 if [[ -z "${DISPLAY:-}" ]]; then
-    exec xvfb-run -a -s "-screen 0 1600x1200x24" "$0" "$@"
+    exec "$(dirname "$0")/virtual-display.sh" -- "$0" "$@"
 fi
 
 echo "== build" >&2

@@ -20,7 +20,7 @@ if [[ ! -x $program ]]; then
     exit 1
 fi
 if [[ -z "${SCREENSHOT_ON_XVFB:-}" ]]; then
-    exec xvfb-run -a -s "-screen 0 1600x1200x24" env SCREENSHOT_ON_XVFB=1 "$0" "$@"
+    exec "$(dirname "$0")/virtual-display.sh" -- env SCREENSHOT_ON_XVFB=1 "$0" "$@"
 fi
 
 config=$(mktemp -d)

@@ -13,7 +13,7 @@ out="$root/docs"
 
 if [[ -z "${SETUP_SHOT_INNER:-}" ]]; then
     export SETUP_SHOT_INNER=1
-    exec xvfb-run -a -s "-screen 0 1600x1200x24" "$0" "$build"
+    exec "$(dirname "$0")/virtual-display.sh" -- "$0" "$build"
 fi
 
 program="$build/velmora-config.exe"

@@ -28,6 +28,7 @@ runs=${1:-}
 
 source tools/deps.sh
 install_missing_packages "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}" || exit 1
+set +e  # deps.sh's -e: a failed run is counted, not the end
 tests=(native/e2e_native_program native/e2e_native_screen_reader native/e2e_native_install
        native/e2e_native_command_line windows-x64/setup_e2e windows-x86/setup_e2e)
 mapfile -t tests < <(printf '%s\n' "${tests[@]}" | grep -E -- "$only")
@@ -57,7 +58,7 @@ for ((run = 1; run <= runs; run++)); do
         preset=${test%%/*} name=${test#*/} log=$logs/$run-${test//\//-}.log
         # The native tests meet a display as check.sh gives them one.
         display=()
-        [[ $preset == native ]] && display=(xvfb-run -a -s "-screen 0 1600x1200x24")
+        [[ $preset == native ]] && display=(tools/virtual-display.sh --)
         "${display[@]}" ctest --preset "$preset" -R "^$name\$" --output-on-failure >"$log" 2>&1
         if grep -q '100% tests passed' "$log" && grep -qE '\*\*\*Skipped|Not Run' "$log"; then
             skipped[$test]=$((${skipped[$test]:-0} + 1))
@@ -80,7 +81,7 @@ total_passed=0 total_failed=0 total_skipped=0
 for test in "${tests[@]}"; do
     p=${passed[$test]:-0} f=${failed[$test]:-0} s=${skipped[$test]:-0}
     printf '%-32s %3d passed, %3d failed, %3d skipped\n' "$test" "$p" "$f" "$s"
-    ((total_passed += p, total_failed += f, total_skipped += s))
+    total_passed=$((total_passed + p)) total_failed=$((total_failed + f)) total_skipped=$((total_skipped + s))
 done
 for f in "${failures[@]}"; do echo "  $f"; done
 echo "$total_passed passed, $total_failed failed, $total_skipped skipped"

@@ -27,7 +27,7 @@ if [[ -f "$1" && "$(od -An -tx1 -j "$(od -An -tu4 -j60 -N4 "$1")" -N6 "$1" | tr 
 fi
 
 if [[ -z "${DISPLAY:-}" ]]; then
-    exec xvfb-run -a -s "-screen 0 1600x1200x24" env SETUP_OWN_DISPLAY=1 "$0" --prefix "$prefix" "$@"
+    exec "$(dirname "$0")/virtual-display.sh" -- env SETUP_OWN_DISPLAY=1 "$0" --prefix "$prefix" "$@"
 fi
 
 export WINEPREFIX="$prefix"

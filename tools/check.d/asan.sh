@@ -19,7 +19,7 @@ if [[ ${1:-} != --on-display ]]; then
     cmake --build --preset asan || exit 1
     echo "asan build: $((SECONDS - start)) s"
     # The tests and the program need a display: this script again, on a virtual one.
-    xvfb-run -a -s "-screen 0 1600x1200x24" bash "$script" --on-display || status=1
+    tools/virtual-display.sh -- bash "$script" --on-display || status=1
     echo "asan: $((SECONDS - start)) s, $([[ $status == 0 ]] && echo clean || echo FAILED)"
     exit $status
 fi
@@ -49,8 +49,8 @@ program_leak_run() {
     if [[ -z $window ]]; then
         echo "FAIL ($label): no dialog window"; cat "$log"; kill "$pid" 2>/dev/null; rm -f "$log"; return 1
     fi
+    # The key waits in the window's queue until the dialog is initialised.
     timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
-    sleep 0.3
     xdotool key "$key"
     for i in $(seq 300); do
         kill -0 "$pid" 2>/dev/null || break
