@@ -93,8 +93,11 @@ else
     echo "chroot-run: $release, tools/$command.sh at ${head:0:12}, LANG ${langs[*]}; log: $log"
 fi
 
-# The host's mounts, the chroot's own left out: nothing done here may change them.
-host_mounts() { awk -v r="$root" '$5 != r && index($5, r "/") != 1 { sub(/^.* - /, ""); print $5 "\t" $0 }' /proc/self/mountinfo; }
+# The host's mounts where the chroot's come from (/dev, /proc, /sys, /tmp):
+# nothing done here may change them.
+host_mounts() {
+    awk '$5 ~ "^/(dev|proc|sys|tmp)(/|$)" { at = $5; sub(/^.* - /, ""); print at "\t" $0 }' /proc/self/mountinfo
+}
 host_before=$(host_mounts)
 host_unchanged() {
     local now
