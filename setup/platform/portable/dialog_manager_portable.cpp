@@ -29,6 +29,8 @@ constexpr int LIST_ROW_HEIGHT = 13;
 
 }  // namespace
 
+QtDialogProcedure qt_dialog_procedure = setup_dialog_proc;
+
 namespace qt_host {
 
 // What a Windows control with prefix processing shows: "&&" is one "&"; a
@@ -121,7 +123,7 @@ void HostDialog::paintEvent(QPaintEvent* event) {
 void HostDialog::dispatch(uint32_t message, uintptr_t wparam, intptr_t lparam) {
     QPointer<HostDialog> alive(this);
     dispatching_ = true;
-    setup_dialog_proc(static_cast<QWidget*>(this), message, wparam, lparam);
+    qt_dialog_procedure(static_cast<QWidget*>(this), message, wparam, lparam);
     if (!alive) return;
     dispatching_ = false;
     if (ended_) finish();
