@@ -49,9 +49,9 @@ void pick(HostCombo* combo, int down) {
 
 TEST(HostCombo, NotifiesAsAWindowsComboBox) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static int argc = 1;
-    static char name[] = "portable_tests", *argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
+    int argc = 1;
+    char name[] = "portable_tests", *argv[] = {name, nullptr};
+    const QApplication app(argc, argv);  // gone before the process's own statics are
     qt_dialog_procedure = recorder;
     const struct {
         const char* rule;
