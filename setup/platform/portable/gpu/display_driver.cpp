@@ -61,16 +61,15 @@ bool roundtrip_within(wl_display* display, int timeout_ms) {
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
         pollfd fd{wl_display_get_fd(display), static_cast<short>(POLLIN | (unsent ? POLLOUT : 0)), 0};
         const int ready = left > 0 ? ::poll(&fd, 1, static_cast<int>(left)) : 0;
-        if (ready < 0 && errno == EINTR) {
-            wl_display_cancel_read(display);
-        } else if (ready <= 0 || !(fd.revents & (POLLIN | POLLOUT))) {
-            wl_display_cancel_read(display);  // no answer in time, or the connection broke
-            failed = true;
-        } else if (fd.revents & POLLIN) {
+        if (ready > 0 && (fd.revents & POLLIN)) {
             failed = wl_display_read_events(display) < 0 || wl_display_dispatch_pending(display) < 0;
-        } else {
-            wl_display_cancel_read(display);  // room to send: flushed on the next turn
+            continue;
         }
+        // Interrupted, or room to send (flushed on the next turn); else no
+        // answer in time, or the connection broke.
+        const bool again = (ready < 0 && errno == EINTR) || (ready > 0 && (fd.revents & POLLOUT));
+        wl_display_cancel_read(display);
+        failed = !again;
     }
     wl_callback_destroy(callback);
     return done;
