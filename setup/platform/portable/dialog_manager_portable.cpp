@@ -173,6 +173,14 @@ HostDialog::HostDialog() {
     }
 }
 
+// Hidden while still a HostDialog: hiding moves the focus out of a combo box,
+// which tells its owner (QDialog's destructor would hide it too late for
+// that). Nothing reaches the procedure any more.
+HostDialog::~HostDialog() {
+    ended_ = true;
+    hide();
+}
+
 QWidget* HostDialog::create_control(const TemplateControl& t, QWidget* parent) {
     const QString cls = QString::fromLatin1(t.class_name);
     QWidget* w = nullptr;
