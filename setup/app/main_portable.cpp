@@ -17,6 +17,7 @@
 #include "app/entry.h"
 #include "dialog_host_portable.h"
 #include "gpu/display_driver.h"
+#include "wayland_platform.h"
 #ifdef SETUP_STARTUP_PROBE
 #include "exit_when_shown.h"
 #endif
@@ -28,6 +29,9 @@ bool set(const char* name) {
     return value && *value;
 }
 
+// A Wayland display to connect to, as libwayland finds one: a socket handed
+// over in WAYLAND_SOCKET comes before WAYLAND_DISPLAY.
+bool wayland_named() { return set("WAYLAND_SOCKET") || set("WAYLAND_DISPLAY"); }
 
 // While QApplication connects to the display, Qt's messages wait here: when
 // no display answers, Qt ends with a fatal message and abort() (a core dump);
@@ -60,12 +64,12 @@ void hold_back(QtMsgType type, const QMessageLogContext& context, const QString&
         }
     }
     QStringList what;
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET"})
         if (set(name)) what << QString::fromLatin1(name) + QLatin1Char('=') + QString::fromLocal8Bit(std::getenv(name));
     // On a Wayland-only session without Qt's Wayland plugin, Qt only says
     // that no plugin could start; say which one is missing.
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    if (set("WAYLAND_DISPLAY") && !set("DISPLAY") && (platform.isEmpty() || platform.startsWith("wayland")) &&
+    if (wayland_named() && !set("DISPLAY") && (platform.isEmpty() || is_wayland_platform(platform.toStdString())) &&
         !wayland_plugin_installed())
         reason = QStringLiteral("Qt's Wayland platform plugin is not installed (Debian package qt6-wayland)");
     what = QStringList{what.join(QLatin1String(", ")), reason.trimmed()};
@@ -127,7 +131,7 @@ int main(int argc, char** argv) {
     if (const int code = read_command_line(argc, argv); code >= 0) return code;
 
     // Qt aborts without a display; say what to do instead.
-    if (!set("DISPLAY") && !set("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
+    if (!set("DISPLAY") && !wayland_named() && !std::getenv("QT_QPA_PLATFORM")) {
         std::fprintf(stderr,
                      "%s: there is no display to show the dialog on (neither DISPLAY nor WAYLAND_DISPLAY is "
                      "set).\n"

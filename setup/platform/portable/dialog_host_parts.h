@@ -243,6 +243,7 @@ QString escaped_for_qt(const QString& shown);
 class HostDialog final : public QDialog {
 public:
     HostDialog();
+    ~HostDialog() override;
 
     QWidget* control(int32_t id) const;
     void initialise();

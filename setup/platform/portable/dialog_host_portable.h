@@ -32,6 +32,10 @@ constexpr int QT_COMBO_FIELD_HEIGHT = 21;  // pixels, the closed field of a comb
 // loop until the procedure ends the dialog. Returns the end code.
 intptr_t qt_run_dialog();
 
+// Where the dialog sends its messages: setup_dialog_proc, or a test's recorder.
+using QtDialogProcedure = intptr_t (*)(HostWindow dialog, uint32_t message, uintptr_t wparam, intptr_t lparam);
+extern QtDialogProcedure qt_dialog_procedure;
+
 // What the native entry hands setup_main: malloc and free, nothing to do for
 // COM or the common controls, the Qt dialog run modally (platform_portable.cpp).
 extern const ProgramHost qt_program_host;

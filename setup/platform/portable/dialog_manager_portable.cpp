@@ -29,6 +29,8 @@ constexpr int LIST_ROW_HEIGHT = 13;
 
 }  // namespace
 
+QtDialogProcedure qt_dialog_procedure = setup_dialog_proc;
+
 namespace qt_host {
 
 // What a Windows control with prefix processing shows: "&&" is one "&"; a
@@ -126,7 +128,7 @@ void HostDialog::paintEvent(QPaintEvent* event) {
 void HostDialog::dispatch(uint32_t message, uintptr_t wparam, intptr_t lparam) {
     QPointer<HostDialog> alive(this);
     dispatching_ = true;
-    setup_dialog_proc(static_cast<QWidget*>(this), message, wparam, lparam);
+    qt_dialog_procedure(static_cast<QWidget*>(this), message, wparam, lparam);
     if (!alive) return;
     dispatching_ = false;
     if (ended_) finish();
@@ -174,6 +176,14 @@ HostDialog::HostDialog() {
         const QRect area = screen->availableGeometry();
         move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
     }
+}
+
+// Hidden while still a HostDialog: hiding moves the focus out of a combo box,
+// which tells its owner (QDialog's destructor would hide it too late for
+// that). Nothing reaches the procedure any more.
+HostDialog::~HostDialog() {
+    ended_ = true;
+    hide();
 }
 
 QWidget* HostDialog::create_control(const TemplateControl& t, QWidget* parent) {

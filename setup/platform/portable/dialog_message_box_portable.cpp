@@ -25,8 +25,11 @@ constexpr int TITLE_BAR_FONT_PIXELS = 16;
 // event.
 class HostMessageBox final : public QMessageBox {
 public:
-    explicit HostMessageBox(QWidget* parent)
-        : QMessageBox(parent), title_bar_(draws_own_title_bar() ? new TitleBar(this) : nullptr) {}
+    // The bar is made once every member is: making it sends the box events,
+    // which event() below reads the members in.
+    explicit HostMessageBox(QWidget* parent) : QMessageBox(parent) {
+        if (draws_own_title_bar()) title_bar_ = new TitleBar(this);
+    }
 
 protected:
     bool event(QEvent* event) override {
@@ -54,7 +57,7 @@ protected:
     }
 
 private:
-    TitleBar* title_bar_;
+    TitleBar* title_bar_ = nullptr;
     int title_width_ = 0;
     bool widened_ = false;
 };

@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "dialog_host_parts.h"
+#include "wayland_platform.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ protected:
 
 namespace qt_host {
 
-bool draws_own_title_bar() { return QGuiApplication::platformName() == QLatin1String("wayland"); }
+bool draws_own_title_bar() { return is_wayland_platform(QGuiApplication::platformName().toStdString()); }
 
 // Qt drops the frameless hint beside any of the title bar's hints.
 Qt::WindowFlags dialog_frame() { return draws_own_title_bar() ? Qt::Dialog | Qt::FramelessWindowHint : DIALOG_FRAME; }

@@ -8,7 +8,10 @@
 // renaming it over the value, so a crash or a full disk leaves the old bytes
 // or the new ones, never a mix. Temporary files start with a dot, and value
 // names that start with a dot are refused, so a stale one is never read; the
-// next save removes those whose writer has gone.
+// next save removes those this machine's writers left and are gone from. A
+// temporary name carries the machine's tag: a home folder may be shared
+// (NFS) with machines whose pids mean nothing here.
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -211,6 +214,29 @@ int sync_fd(int fd) {
     return r;
 }
 
+// Eight hex digits (FNV-1a) of the first that exists of the machine id, the
+// boot id and the host name: the same for every program of this machine.
+const char* machine_tag() {
+    static const std::array<char, 9> tag = [] {
+        char id[256] = "";
+        for (const char* file : {"/etc/machine-id", "/proc/sys/kernel/random/boot_id"}) {
+            if (std::FILE* f = std::fopen(file, "re")) {
+                if (!std::fgets(id, sizeof id, f)) id[0] = '\0';
+                std::fclose(f);
+            }
+            id[std::strcspn(id, " \t\r\n")] = '\0';
+            if (id[0]) break;
+        }
+        if (!id[0] && ::gethostname(id, sizeof id - 1) != 0) id[0] = '\0';
+        uint32_t hash = 2166136261u;
+        for (const char* c = id; *c; ++c) hash = (hash ^ static_cast<unsigned char>(*c)) * 16777619u;
+        std::array<char, 9> text{};
+        std::snprintf(text.data(), text.size(), "%08x", hash);
+        return text;
+    }();
+    return tag.data();
+}
+
 // Creates a temporary file beside the value; its name goes to `tmp`.
 int create_temporary(int folder, const char* name, char* tmp, size_t size) {
     static unsigned counter = 0;
@@ -218,8 +244,8 @@ int create_temporary(int folder, const char* name, char* tmp, size_t size) {
         unsigned noise = 0;
         if (::getrandom(&noise, sizeof noise, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof noise))
             noise = static_cast<unsigned>(attempt) * 2654435761u;
-        const int n = std::snprintf(tmp, size, ".%s.%ld.%u.%08x.tmp", name, static_cast<long>(::getpid()),
-                                    ++counter, noise);
+        const int n = std::snprintf(tmp, size, ".%s.%s.%ld.%u.%08x.tmp", name, machine_tag(),
+                                    static_cast<long>(::getpid()), ++counter, noise);
         if (n <= 0 || static_cast<size_t>(n) >= size) {
             errno = ENAMETOOLONG;
             return -1;
@@ -231,13 +257,15 @@ int create_temporary(int folder, const char* name, char* tmp, size_t size) {
     return -1;
 }
 
-// The writer's pid in a temporary name of this value, ".<name>.<pid>.<n>.<hex>.tmp";
-// 0 when the name is not one.
+// The writer's pid in a temporary name of this value written on this machine,
+// ".<name>.<machine>.<pid>.<n>.<hex>.tmp"; 0 when the name is not one.
 long writer_of(const char* file, const char* name) {
     const size_t length = std::strlen(name);
     if (file[0] != '.' || std::strncmp(file + 1, name, length) != 0 || file[length + 1] != '.') return 0;
+    const char* machine = file + length + 2;
+    if (std::strncmp(machine, machine_tag(), 8) != 0 || machine[8] != '.') return 0;
     char* end = nullptr;
-    const char* pid_text = file + length + 2;
+    const char* pid_text = machine + 9;
     const long pid = std::strtol(pid_text, &end, 10);
     if (end == pid_text || *end != '.' || pid <= 0) return 0;
     const char* counter = end + 1;
@@ -250,14 +278,17 @@ long writer_of(const char* file, const char* name) {
 }
 
 // A save killed between writing its temporary file and the rename leaves the
-// file behind. It goes once its writer is no longer running: ESRCH, not EPERM
-// (another user's process). A writer in another pid namespace looks gone too,
-// so a file must also be a minute old; a save takes milliseconds.
+// file behind. It goes once its writer, on this machine, is no longer
+// running: ESRCH, not EPERM (another user's process). A writer in another pid
+// namespace looks gone too, so a file must also be a minute old; a save takes
+// milliseconds. Only a regular file of this user's is a save's leftover.
 void remove_stale_temporaries(int folder, const char* name) {
-    const int copy = ::dup(folder);
-    DIR* dir = copy >= 0 ? ::fdopendir(copy) : nullptr;
+    // A listing of its own: a dup() of the key's descriptor shares its
+    // offset, and the next listing through the key would find it at the end.
+    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = listing >= 0 ? ::fdopendir(listing) : nullptr;
     if (!dir) {
-        if (copy >= 0) ::close(copy);
+        if (listing >= 0) ::close(listing);
         return;
     }
     const time_t now = ::time(nullptr);
@@ -265,7 +296,9 @@ void remove_stale_temporaries(int folder, const char* name) {
         const long pid = writer_of(entry->d_name, name);
         struct stat st;
         if (pid <= 0 || pid == ::getpid() || pid > INT_MAX) continue;
-        if (::fstatat(folder, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || now - st.st_mtime < 60) continue;
+        if (::fstatat(folder, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != ::geteuid() || now - st.st_mtime < 60)
+            continue;
         if (::kill(static_cast<pid_t>(pid), 0) == -1 && errno == ESRCH) ::unlinkat(folder, entry->d_name, 0);
     }
     ::closedir(dir);
@@ -310,6 +343,8 @@ long file_close_key(RegKey* key) {
 }
 
 }  // namespace
+
+const char* registry_machine_tag() { return machine_tag(); }
 
 const RegistryApi portable_registry_api = {.open_key = file_open_key,
                                            .query_value = file_query_value,

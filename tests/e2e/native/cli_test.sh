@@ -20,7 +20,7 @@ while IFS='|' read -r environment arguments code first; do
     program=$dir/velmora-setup
     case "$environment" in bare*) program=$dir/bare/velmora-setup environment=${environment#bare} ;; esac
     # shellcheck disable=SC2086  # words of the table's columns
-    out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_RUNTIME_DIR="$dir" $environment "$program" \
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u WAYLAND_SOCKET -u QT_QPA_PLATFORM XDG_RUNTIME_DIR="$dir" $environment "$program" \
           $arguments 2>"$dir/stderr") && got=0 || got=$?
     err=$(cat "$dir/stderr")
     [ "$code" = 0 ] && line=$(echo "$out" | head -n1) || line=$(echo "$err" | head -n1)
@@ -44,6 +44,7 @@ done <<TABLE
 DISPLAY=:9999||1|velmora-setup: cannot open the display (DISPLAY=:9999: could not connect to display :9999)
 WAYLAND_DISPLAY=velmora-none||1|velmora-setup: cannot open the display (WAYLAND_DISPLAY=velmora-none:
 bare WAYLAND_DISPLAY=velmora-none||1|velmora-setup: cannot open the display (WAYLAND_DISPLAY=velmora-none: Qt's Wayland platform plugin is not installed (Debian package qt6-wayland))
+bare WAYLAND_SOCKET=9||1|velmora-setup: cannot open the display (WAYLAND_SOCKET=9: Qt's Wayland platform plugin is not installed (Debian package qt6-wayland))
 bare DISPLAY=:9999 WAYLAND_DISPLAY=velmora-none||1|velmora-setup: cannot open the display (DISPLAY=:9999, WAYLAND_DISPLAY=velmora-none: 
 TABLE
 exit $status

@@ -1,17 +1,23 @@
 // The display probe's own rules; video memory against a scratch sysfs tree.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "gpu/display_driver.h"
 #include "portable_backends.h"
 #include "gpu/video_memory.h"
 #include "gpu/vulkan.h"
+#include "wayland_platform.h"
 
 namespace {
 
@@ -104,6 +110,69 @@ TEST(VideoMemory, FromTheContextsDriverOrItsDrmNode) {
 TEST(Display, AnInventedDisplayIsNoDisplay) {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}) unsetenv(name);
     EXPECT_EQ(portable_d3d8_api.create(220), nullptr);
+}
+
+TEST(Display, DriverAndPlatformNames) {
+    const std::pair<const char*, bool> lists[] = {
+        {"wayland", true}, {"Wayland", true}, {"x11,WAYLAND", true}, {"x11", false}, {"waylandx", false}, {"", false}};
+    for (const auto& [list, listed] : lists) EXPECT_EQ(sdl_driver_listed(list, "wayland"), listed) << list;
+    for (const auto& [name, wayland] : {std::pair{"wayland", true}, {"wayland-egl", true}, {"xcb", false}, {"", false}})
+        EXPECT_EQ(is_wayland_platform(name), wayland) << name;
+}
+
+// The seat check against fake compositors: the answer to get_registry (id 2)
+// and sync (id 3) written ahead into a socket handed over in WAYLAND_SOCKET,
+// or a socket that never answers. A fault this program had: a compositor
+// that did not answer hung it before any window showed.
+TEST(Display, WaylandSeatCheckReadsTheRegistryAndGivesUp) {
+#ifndef SETUP_HAVE_WAYLAND
+    GTEST_SKIP() << "built without Wayland";
+#endif
+    const auto answer = [](const char (&global)[8]) {  // wl_registry.global, then wl_callback.done
+        std::vector<uint32_t> words{2, 28u << 16, 1, 8, 0, 0, 1, 3, 12u << 16, 0};
+        std::memcpy(&words[4], global, sizeof global);
+        return words;
+    };
+    const auto folder = std::filesystem::temp_directory_path() / ("wayland_test." + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    const struct {
+        const char* what;
+        const char* variable;  // WAYLAND_SOCKET, WAYLAND_DISPLAY or none
+        std::vector<uint32_t> words;
+        bool seat;
+    } rows[] = {
+        {"a seat", "WAYLAND_SOCKET", answer("wl_seat"), true},
+        {"no seat", "WAYLAND_SOCKET", answer("wl_shm\0"), false},
+        {"a socket handed over that never answers", "WAYLAND_SOCKET", {}, false},
+        {"a display that accepts and never answers", "WAYLAND_DISPLAY", {}, false},
+        {"no display at all", nullptr, {}, true},
+    };
+    for (const auto& row : rows) {
+        for (const char* name : {"WAYLAND_SOCKET", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR"}) unsetenv(name);
+        int fds[2] = {-1, -1};
+        if (row.variable && std::strcmp(row.variable, "WAYLAND_SOCKET") == 0) {
+            ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+            const auto bytes = static_cast<ssize_t>(row.words.size() * sizeof(uint32_t));
+            ASSERT_EQ(write(fds[1], row.words.data(), static_cast<size_t>(bytes)), bytes);
+            setenv("WAYLAND_SOCKET", std::to_string(fds[0]).c_str(), 1);
+        } else if (row.variable) {
+            sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
+            std::snprintf(address.sun_path, sizeof address.sun_path, "%s/wayland-9", folder.c_str());
+            fds[1] = socket(AF_UNIX, SOCK_STREAM, 0);
+            ASSERT_EQ(bind(fds[1], reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+            ASSERT_EQ(listen(fds[1], 1), 0);
+            setenv("WAYLAND_DISPLAY", address.sun_path, 1);
+        }
+        // A check that hangs is left behind, and the row fails.
+        std::promise<bool> seat;
+        std::future<bool> result = seat.get_future();
+        std::thread([&seat] { seat.set_value(wayland_seat_or_no_display(300)); }).detach();
+        ASSERT_EQ(result.wait_for(std::chrono::seconds(20)), std::future_status::ready) << row.what;
+        EXPECT_EQ(result.get(), row.seat) << row.what;
+        if (fds[1] >= 0) close(fds[1]);
+        std::filesystem::remove(folder / "wayland-9");
+    }
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

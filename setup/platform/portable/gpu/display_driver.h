@@ -19,6 +19,16 @@ struct DisplayDriver {
 // SDL_VIDEODRIVER in the environment still wins.
 void follow_dialog_platform(const char* qt_platform);
 
+// Whether SDL's comma-separated driver list names `name`: whole items, any
+// case, as SDL reads SDL_VIDEODRIVER.
+bool sdl_driver_listed(const char* list, const char* name);
+
+// Whether the Wayland display SDL would connect to (libwayland's choice:
+// WAYLAND_SOCKET, else WAYLAND_DISPLAY, else wayland-0) offers a seat; true
+// when there is none to reach, as SDL cannot start on it either; false when
+// the compositor does not answer within `timeout_ms`.
+bool wayland_seat_or_no_display(int timeout_ms);
+
 // Starts SDL's video subsystem (one reference each; close_display_video
 // gives it back). False when no real display can be reached: SDL's stand-ins
 // for a missing display ("offscreen", "dummy", "evdev") count as none.
