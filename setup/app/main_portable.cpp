@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
     // now: the program ends without that teardown, the compositor drops the
     // connection as it would anyway. (So the sanitizer build checks for leaks
     // at the end of its X11 runs only.)
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+    if (is_wayland_platform(QGuiApplication::platformName().toStdString())) {
         std::fflush(nullptr);
         std::_Exit(code);
     }
