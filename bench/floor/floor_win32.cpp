@@ -1,14 +1,17 @@
 // The floors for the Windows program's start-up. floor_win32: the least a
 // Win32 dialog from a resource template costs (one button; OK or Esc ends it).
-// floor_win32_display (FLOOR_WITH_DISPLAY): the same dialog, and in its
-// WM_INITDIALOG exactly the DirectDraw and Direct3D 8 calls of the program's
-// first start, in its order and with its arguments: the video memory for the
-// profile, the Direct3D object, every adapter's identifier and the current
-// one's again, the video memory again at the selection, the mode table with
-// four multisample probes per new usable size, and the refresh list's reads
-// of every mode (the depth list reads the table only). A first start must make
-// each of these calls, and the libraries are loaded at run time as the program
-// loads them, so nothing less can show its dialog.
+// floor_win32_display (FLOOR_WITH_DISPLAY), the Windows program's floor: the
+// same dialog after COM and the common controls (ordinal 17 of comctl32) are
+// initialised, and in its WM_INITDIALOG exactly the DirectDraw and Direct3D 8
+// calls of the program's first start, in its order and with its arguments:
+// the video memory for the profile, the Direct3D object, every adapter's
+// identifier and the current one's again, the video memory again at the
+// selection, the mode table with four multisample probes per new usable size,
+// and the refresh list's reads of every mode (the depth list reads the table
+// only). The program must do each of these before its dialog is ready, and the
+// libraries load at run time as the program loads them; what the floor leaves
+// out is the program's own dialog (its controls, texts and logo), its lists
+// and its registry read (a fraction of a millisecond).
 #include <windows.h>
 
 #include "floor_win32.h"
@@ -16,6 +19,7 @@
 #ifdef FLOOR_WITH_DISPLAY
 #include <d3d8.h>
 #include <ddraw.h>
+#include <objbase.h>
 
 namespace {
 
@@ -119,12 +123,18 @@ void CALLBACK exit_when_shown(HWND, UINT, UINT_PTR, DWORD) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+#ifdef FLOOR_WITH_DISPLAY
+    CoInitialize(nullptr);
+    using InitProc = void(WINAPI*)();
+    if (const auto init = library_proc<InitProc>("comctl32.dll", MAKEINTRESOURCEA(17))) init();
+#endif
     char flag[8];
     const DWORD length = GetEnvironmentVariableA("SETUP_EXIT_WHEN_SHOWN", flag, sizeof flag);
     if (length > 0 && length < sizeof flag) SetTimer(nullptr, 0, 0, exit_when_shown);
     const auto result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_FLOOR), nullptr, floor_proc, 0);
 #ifdef FLOOR_WITH_DISPLAY
     if (d3d) d3d->Release();
+    CoUninitialize();
 #endif
     return static_cast<int>(result);
 }
