@@ -33,10 +33,10 @@ Proc library_proc(const char* library, const char* name) {
     return module ? reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(GetProcAddress(module, name))) : nullptr;
 }
 
+using DirectDrawCreateProc = HRESULT(WINAPI*)(GUID*, LPVOID*, REFIID, IUnknown*);
+
 // One DirectDraw 7 object asked for its local video memory, then released.
-void measure_video_memory() {
-    using CreateProc = HRESULT(WINAPI*)(GUID*, LPVOID*, REFIID, IUnknown*);
-    static const auto create = library_proc<CreateProc>("ddraw.dll", "DirectDrawCreateEx");
+void measure_video_memory(DirectDrawCreateProc create) {
     void* created = nullptr;
     if (!create || FAILED(create(nullptr, &created, iid_direct_draw7, nullptr)) || !created) return;
     auto* ddraw = static_cast<IDirectDraw7*>(created);
@@ -58,7 +58,8 @@ bool usable(const D3DDISPLAYMODE& mode) {
 IDirect3D8* d3d = nullptr;
 
 void first_start_probe() {
-    measure_video_memory();
+    const auto create_ddraw = library_proc<DirectDrawCreateProc>("ddraw.dll", "DirectDrawCreateEx");
+    measure_video_memory(create_ddraw);
     using CreateProc = IDirect3D8*(WINAPI*)(UINT);
     const auto create = library_proc<CreateProc>("d3d8.dll", "Direct3DCreate8");
     if (!create || !(d3d = create(D3D_SDK_VERSION))) return;
@@ -66,7 +67,7 @@ void first_start_probe() {
     const UINT adapters = d3d->GetAdapterCount();
     for (UINT i = 0; i < adapters; ++i) d3d->GetAdapterIdentifier(i, 0, &identifier);
     d3d->GetAdapterIdentifier(0, 0, &identifier);
-    measure_video_memory();
+    measure_video_memory(create_ddraw);
 
     UINT sizes[MODE_TABLE_SIZE][2];
     UINT count = 0;
