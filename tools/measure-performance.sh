@@ -66,7 +66,7 @@ echo "- CPU: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores online, loa
 echo "- memory: $(free -h | awk '/^Mem:/ {print $2}'), kernel $(uname -r)"
 echo "- $(g++ --version | head -1); $(x86_64-w64-mingw32-g++-posix --version 2>/dev/null | head -1)"
 echo "- $(wine --version 2>/dev/null); Qt $(qtpaths6 --qt-version 2>/dev/null || echo 6); $(Xvfb -version 2>&1 | grep -m1 -i 'x.org x server' || echo Xvfb)"
-echo "- Mesa: $(dpkg-query -W -f='${Version}' libegl-mesa0 2>/dev/null || echo '?'); SDL: $(dpkg-query -W -f='${Version}' libsdl2-2.0-0 2>/dev/null || echo '?')"
+echo "- Mesa: $(dpkg-query -W -f='${Version}' libegl-mesa0 2>/dev/null || echo '?'); SDL: $(dpkg-query -W -f='${Version}' libsdl2-2.0-0 2>/dev/null || echo '?'); $(weston --version 2>/dev/null || echo 'no weston')"
 echo "- native: RelWithDebInfo (-O2 -g); Windows: MinSizeRel (-Os), static runtime"
 
 # One launch: "<ms to ready> <peak RSS KiB> <CPU ms>" appended to $samples/<name>.
@@ -160,6 +160,7 @@ if [[ $WINE == 1 ]]; then
     arches="x86_64"
     if /usr/lib/wine/wine --version >/dev/null 2>&1; then
         arches="x86_64 i686"
+        echo "- i686: measured, 32-bit programs run here (Wine's 32-bit loader starts)"
     else
         echo "- i686: not measured, 32-bit programs do not run here (the kernel or Wine's 32-bit loader)"
     fi
