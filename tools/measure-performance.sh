@@ -175,6 +175,12 @@ if [[ $WINE == 1 ]]; then
     }
     # Wine prefix and fonts ready before anything is timed.
     PATH="$wine64_path" "$wine_run" --prefix "$prefix" cmd /c exit >/dev/null 2>&1 || true
+    # Every launch a first start: no record in either registry view of the
+    # prefix (the end-to-end tests share it and may have left one).
+    for view in 64 32; do
+        PATH="$wine64_path" "$wine_run" --prefix "$prefix" reg delete 'HKLM\Software\Brannick\Velmora' /f \
+            "/reg:$view" >/dev/null 2>&1 || true
+    done
     "$wineserver" -k 2>/dev/null || true
     "$wineserver" -w 2>/dev/null || true
 
