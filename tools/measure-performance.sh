@@ -247,17 +247,14 @@ if [[ $WINE == 1 ]]; then
     done
 fi
 echo "== load average, 1 minute, before each round of launches (median | min | max): $(stats "$samples/load" 1 1)"
-echo "== start-up to a ready dialog (ms: median | min | max)"
-for name in $names; do
-    echo "$name | $(stats "$samples/$name" 1 0)"
-done
-echo "== peak RSS to a ready dialog (MiB: median | min | max)"
-for name in $names; do
-    echo "$name | $(stats "$samples/$name" 2 1)"
-done
-echo "== CPU time of the program's own process to a ready dialog (ms: median | min | max)"
-for name in $names; do
-    echo "$name | $(stats "$samples/$name" 3 0)"
+# column, decimals, heading
+for table in "1 0 start-up to a ready dialog (ms" "2 1 peak RSS to a ready dialog (MiB" \
+    "3 0 CPU time of the program's own process to a ready dialog (ms"; do
+    read -r column decimals heading <<<"$table"
+    echo "== $heading: median | min | max)"
+    for name in $names; do
+        echo "$name | $(stats "$samples/$name" "$column" "$decimals")"
+    done
 done
 echo "== each program against its floor (medians; the target, at most 1.2, is on start-up and peak RSS)"
 for pair in $pairs; do
