@@ -56,6 +56,8 @@ int main(int argc, char** argv) {
 
 #ifdef FLOOR_WITH_DISPLAY
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // As the program: no SDL window is shown, so libdecor is never loaded.
+    SDL_SetHint(SDL_HINT_VIDEO_WAYLAND_ALLOW_LIBDECOR, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0 || !open_one_gl_context(SDL_GetCurrentVideoDriver())) {
         std::fprintf(stderr, "floor_qt_display: no SDL video or no OpenGL context on this display\n");
         return 1;
