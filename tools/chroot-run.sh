@@ -238,11 +238,14 @@ for ((i = 0; i < ${#langs[@]}; i++)); do
     step "clone of $tree at $head in $clone"
     git clone -q --no-checkout "$tree" "$root$clone" &&
         git -C "$root$clone" checkout -q --detach "$head" || exit 1
+    # In the background, so that a signal ends this script (and, through
+    # cleanup, what runs inside) at once rather than when the command ends.
     case $command in
-    check) step "tools/check.sh, LANG $lang"; inside "$lang" bash -c "cd $clone && tools/check.sh" ;;
-    soak) step "tools/soak.sh --busy $arg, LANG $lang"; inside "$lang" bash -c "cd $clone && tools/soak.sh --busy $arg" ;;
-    run) step "tools/run.sh on display $DISPLAY, LANG $lang"; run_program "$lang" "$clone" ;;
+    check) step "tools/check.sh, LANG $lang"; inside "$lang" bash -c "cd $clone && tools/check.sh" & ;;
+    soak) step "tools/soak.sh --busy $arg, LANG $lang"; inside "$lang" bash -c "cd $clone && tools/soak.sh --busy $arg" & ;;
+    run) step "tools/run.sh on display $DISPLAY, LANG $lang"; run_program "$lang" "$clone" & ;;
     esac
+    wait $!
     rc=$?
     echo "=== chroot-run: $command with LANG $lang: $([[ $rc == 0 ]] && echo passed || echo "FAILED (exit code $rc)")"
     ((rc)) && status=$rc
