@@ -55,7 +55,10 @@ tests windows-x86 ctest --preset windows-x86
 # that did not run, and every reason a test or check gave for leaving
 # something out (a line starting "SKIPPED:").
 mapfile -t skipped < <(
-    sed -n 's/^\s*[0-9]* - \(.*\) (Skipped)$/\1/p' "$logs"/*-tests.log 2>/dev/null | sed 's/^/did not run: /'
+    for log in "$logs"/*-tests.log; do
+        preset=${log##*/[0-9][0-9]-} preset=${preset%-tests.log}
+        sed -n "s/^\s*[0-9]* - \(.*\) (Skipped)$/did not run: $preset \1/p" "$log"
+    done
     grep -h -o 'SKIPPED: .*' "$logs"/*.log | sort -u)
 if ((${#skipped[@]})); then
     echo "=== skipped:"
