@@ -5,6 +5,9 @@
 # package it depends on or recommends known to this release's apt.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
+# The caller's locale is not the package's: man says it "can't set the
+# locale" (a warning here) when LANG names one that is not installed.
+export LC_ALL=C.UTF-8
 status=0
 fail() { echo "FAIL: $*" >&2; status=1; }
 
