@@ -37,10 +37,10 @@ trap cleanup EXIT
 export XDG_RUNTIME_DIR=$runtime
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 
-# The record tools/screenshot-qt.sh starts from, at this output's 1920 x 1080:
+# The record tools/screenshot-qt.sh starts from, at this output's 1600 x 1200:
 # the lists show a chosen mode.
 mkdir -p "$config/Brannick/Velmora"
-printf '\x0c\x00\x80\x07\x00\x00\x38\x04\x00\x00\x20\x00\x00\x00\x00\x00\x00\x00\x04\x00\x00\x01\x01\x00\x00\x01\x01\x01\x00\x00\x00\x01\x01\x04\x00' \
+printf '\x0c\x00\x40\x06\x00\x00\xb0\x04\x00\x00\x20\x00\x00\x00\x00\x00\x00\x00\x04\x00\x00\x01\x01\x00\x00\x01\x01\x01\x00\x00\x00\x01\x01\x04\x00' \
     >"$config/Brannick/Velmora/Orvex_setup"
 
 echo "xwayland disable" >"$runtime/sway.conf"
@@ -52,7 +52,7 @@ for _ in $(seq 300); do
     sleep 0.1
 done
 export SWAYSOCK=$ipc WAYLAND_DISPLAY=$(basename "$(ls "$runtime"/wayland-[0-9] | head -1)")
-swaymsg -q output HEADLESS-1 mode 1920x1080
+swaymsg -q output HEADLESS-1 mode 1600x1200
 # A keyboard on the seat before the dialog opens: a wtype made later loses its first keys.
 mkfifo "$runtime/keys"
 wtype - <"$runtime/keys" &
@@ -68,6 +68,7 @@ for scale in "${scales[@]}"; do
         sleep 0.1
     done
     wtype -M shift -k Tab -m shift -k space  # "Open expert settings..."
+    wtype -k Tab -M shift -k Tab -m shift    # back to it: the focus mark shows once Tab has moved it
     swaymsg -q '[title="^Velmora$"] move absolute position 40 40'
     sleep 1  # unfolded, moved, redrawn
     geometry=$(swaymsg -t get_tree -r | python3 -c '

@@ -299,8 +299,9 @@ int sway_only() {
     work = fs::temp_directory_path() / ("e2e-native-sway-" + std::to_string(getpid()));
     if (const std::string why = sway_missing(); !why.empty()) return std::printf("SKIPPED: sway at scale 1.5: %s\n", why.c_str()), 77;
     check("on sway at scale 1.5: the fractional scale taken, floating at its size, keys save, Escape asks", sway_at_one_and_a_half);
+    if (failures) return std::printf("logs in %s\n", work.c_str()), 1;
     fs::remove_all(work);
-    return failures ? 1 : 0;
+    return 0;
 }
 
 int main(int argc, char** argv) {
