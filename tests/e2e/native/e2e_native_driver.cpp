@@ -214,12 +214,15 @@ void sway_at_one_and_a_half() {
         pid_t pid;
         ~Stop() { kill(pid, SIGTERM), waitpid(pid, nullptr, 0); }
     } stop{sway};
-    const std::string ipc = "'" + (runtime / ("sway-ipc." + std::to_string(getuid()) + "." + std::to_string(sway) + ".sock")).string() + "'";
+    const std::string ipc =
+        "'" + (runtime / ("sway-ipc." + std::to_string(getuid()) + "." + std::to_string(sway) + ".sock")).string() + "'";
     std::string socket;
     wait_until([&] {
         for (const auto& e : fs::directory_iterator(runtime))
-            if (const std::string n = e.path().filename(); n.starts_with("wayland-") && !n.ends_with(".lock")) socket = n;
-        return !socket.empty() && output_of("swaymsg -s " + ipc + " -t get_version 2>&1").find("human_readable") != std::string::npos;
+            if (const std::string n = e.path().filename(); n.starts_with("wayland-") && !n.ends_with(".lock"))
+                socket = n;
+        return !socket.empty() &&
+               output_of("swaymsg -s " + ipc + " -t get_version 2>&1").find("human_readable") != std::string::npos;
     }, "sway did not start");
     auto sway_msg = [&](const std::string& args) { return output_of("swaymsg -s " + ipc + " " + args + " 2>&1"); };
     // A 4:3 mode, which the lists offer (not the headless output's 1280 x 720).
@@ -241,7 +244,8 @@ void sway_at_one_and_a_half() {
     wait_until([&] { return sway_msg("-t get_inputs").find("\"type\": \"keyboard\"") != std::string::npos; },
                "no virtual keyboard");
     auto type = [](const char* keys) { require(std::system((std::string("wtype ") + keys).c_str()) == 0, keys); };
-    // Keys land once Qt has taken the activated state and the keyboard's focus (libwayland 1.21 and 1.23 spellings).
+    // Keys land once Qt has taken the activated state and the keyboard's focus
+    // (libwayland 1.21 and 1.23 spellings).
     auto ready = [](const fs::path& log) {
         return !lines_after(log, R"(xdg_toplevel[@#]\d+\.configure\([^)]*array\[[1-9])", R"(ack_configure\()").empty() &&
                !lines_after(log, "", R"(wl_keyboard[@#]\d+\.enter\()").empty();
@@ -254,7 +258,8 @@ void sway_at_one_and_a_half() {
     {
         Run run("sway-keys", bytes_of(stored), "", socket.c_str());
         const fs::path log = work / "sway-keys" / "stderr";  // WAYLAND_DEBUG's
-        // The fractional-scale object, and after its 1.5 (180/120) a buffer of the window's size times 1.5.
+        // The fractional-scale object, and after its 1.5 (180/120) a buffer of
+        // the window's size times 1.5.
         const char* scaled = R"(wp_fractional_scale_v1[@#]\d+\.preferred_scale\(180\))";
         const char* buffer = R"(create_buffer\(new id wl_buffer[@#]\d+, \d+, (\d+), (\d+),)";
         std::string size = "none";
@@ -266,13 +271,14 @@ void sway_at_one_and_a_half() {
             return std::stoi(made.back()[1]) == std::lround(std::stoi(max[0][1]) * 1.5) &&
                    std::stoi(made.back()[2]) == std::lround(std::stoi(max[0][2]) * 1.5);
         }, "no activated dialog drawn at 1.5 (" + size + ")");
-        require(!lines_after(log, R"(bind\(\d+, "wp_fractional_scale_manager_v1")", R"(get_fractional_scale\()").empty(),
+        require(!lines_after(log, R"(bind\(\d+, "wp_fractional_scale_manager_v1")", R"(get_fractional_scale\()")
+                     .empty(),
                 "no fractional-scale object");
         // sway floats it at its own size.
         const auto max = lines_after(log, "", R"(xdg_toplevel[@#]\d+\.set_max_size\((\d+), (\d+)\))");
         const std::string tree = sway_msg("-t get_tree");
-        require(std::regex_search(tree, std::regex(R"("type": "floating_con",[^{}]*"rect": \{\s*"x": \d+,\s*"y": \d+,\s*"width": )" +
-                                                   max[0][1] + R"(,\s*"height": )" + max[0][2])),
+        const std::string rect = R"("type": "floating_con",[^{}]*"rect": \{\s*"x": \d+,\s*"y": \d+,\s*"width": )";
+        require(std::regex_search(tree, std::regex(rect + max[0][1] + R"(,\s*"height": )" + max[0][2])),
                 "not floating at " + max[0][1] + " x " + max[0][2] + ": " + tree);
         type("-k Tab -k End -k Return");  // the resolution list's last entry, saved
         run.expect_exit(0);
@@ -288,7 +294,8 @@ void sway_at_one_and_a_half() {
     wait_until([&] { return ready(log); }, "the dialog is not activated");
     type("-k Tab -k End -k Escape");  // a change, then "Exit": "Discard changes ?!"
     wait_until([&] {
-        return run.ended() || !lines_after(log, R"(set_title\("WARNING\.\.\."\))", R"(wl_keyboard[@#]\d+\.enter\()").empty();
+        return run.ended() ||
+               !lines_after(log, R"(set_title\("WARNING\.\.\."\))", R"(wl_keyboard[@#]\d+\.enter\()").empty();
     }, "no question");
     require(!run.ended(), "it ended without asking");
     type("-k Return");  // Yes
@@ -297,8 +304,10 @@ void sway_at_one_and_a_half() {
 }
 int sway_only() {
     work = fs::temp_directory_path() / ("e2e-native-sway-" + std::to_string(getpid()));
-    if (const std::string why = sway_missing(); !why.empty()) return std::printf("SKIPPED: sway at scale 1.5: %s\n", why.c_str()), 77;
-    check("on sway at scale 1.5: the fractional scale taken, floating at its size, keys save, Escape asks", sway_at_one_and_a_half);
+    if (const std::string why = sway_missing(); !why.empty())
+        return std::printf("SKIPPED: sway at scale 1.5: %s\n", why.c_str()), 77;
+    check("on sway at scale 1.5: the fractional scale taken, floating at its size, keys save, Escape asks",
+          sway_at_one_and_a_half);
     if (failures) return std::printf("logs in %s\n", work.c_str()), 1;
     fs::remove_all(work);
     return 0;
