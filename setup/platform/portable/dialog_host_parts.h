@@ -29,6 +29,7 @@
 #include <QFontMetrics>
 #include <QDialog>
 #include <QGroupBox>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <array>
@@ -82,6 +83,29 @@ const TemplateControl* group_of(const TemplateControl& t);
 int lift_of(const TemplateControl& group);
 
 // ---------------------------------------------------------------- painting
+
+// The host's one-pixel lines on whole device pixels. At 125% to 175% a
+// logical pixel spans a fraction of device pixels more than one, and a
+// 1-pixel pen at logical coordinates falls across two rows or columns (and
+// at 200% its right and bottom edges run one device pixel short). These map
+// a widget's rectangle to the device pixels nearest its edges, relative to
+// the window's buffer, and fill lines of whole device pixels: one below 200%,
+// two from there on.
+class DeviceLines {
+public:
+    explicit DeviceLines(QPainter& painter);
+    int width() const { return width_; }
+    // A logical rectangle's edges on the device pixels nearest them.
+    QRect snapped(const QRect& logical) const;
+    void fill(const QRect& device, const QColor& color);
+    // The lines inside a device rectangle's edges; dotted: every other dot.
+    void outline(const QRect& device, const QColor& color, bool dotted = false);
+
+private:
+    QPainter& painter_;
+    QTransform to_device_;
+    int width_;
+};
 
 // A push button or push-like check box. Once the keyboard has moved the
 // focus, the focused one shows a dotted rectangle inside its frame, as on
@@ -158,7 +182,8 @@ private:
     QWidget* close_;
 };
 
-// The 1-pixel frame round a window with its own title bar, from its paintEvent.
+// The 1-pixel frame round a window with its own title bar, and the bar's rule,
+// from its paintEvent.
 void paint_window_frame(QWidget* window);
 
 // ---------------------------------------------------------------- accessibility

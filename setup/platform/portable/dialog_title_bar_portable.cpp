@@ -112,8 +112,6 @@ void TitleBar::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QPalette& pal = palette();
     const int h = height();
-    p.setPen(pal.color(QPalette::Mid));
-    p.drawLine(0, h - 1, width() - 1, h - 1);
 
     const QIcon icon = window()->windowIcon();
     const int icon_y = (h - ICON_PIXELS) / 2;
@@ -137,9 +135,18 @@ void TitleBar::mousePressEvent(QMouseEvent* event) {
 }
 
 void paint_window_frame(QWidget* window) {
+    // The bar's rule too: drawn from the window, it meets the frame on whole
+    // device pixels where the bar's own edges fall between them.
     QPainter p(window);
-    p.setPen(window->palette().color(QPalette::Dark));
-    p.drawRect(window->rect().adjusted(0, 0, -1, -1));
+    DeviceLines lines(p);
+    const QRect frame = lines.snapped(window->rect());
+    const int w = lines.width();
+    lines.outline(frame, window->palette().color(QPalette::Dark));
+    for (const QObject* child : window->children())
+        if (const auto* bar = dynamic_cast<const TitleBar*>(child)) {
+            const int rule = lines.snapped(bar->geometry()).bottom() + 1 - w;
+            lines.fill(QRect(frame.left() + w, rule, frame.width() - 2 * w, w), bar->palette().color(QPalette::Mid));
+        }
 }
 
 }  // namespace qt_host

@@ -191,8 +191,162 @@ void check(const char* name, const std::function<void()>& body) {
     }
 }
 
+// ---------------------------------------------------------------- sway
+// sway (wlroots) headless at output scale 1.5, the program a native client of
+// it: Qt 6.5 and later take a compositor's fractional scale, which weston
+// does not offer. Its own ctest test (e2e_native_sway), skipped where sway is
+// older than 1.8 (no wp_fractional_scale_v1) or a tool is missing.
+std::string output_of(const std::string& command) {
+    std::string out;
+    if (FILE* f = popen(command.c_str(), "r")) {
+        char buf[4096];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
+        pclose(f);
+    }
+    return out;
+}
+// Captures of a log's lines that match `pattern` after its first line that matches `after`. Line by
+// line: libstdc++'s regex recurses per character, and one across a whole protocol log overflowed the stack.
+std::vector<std::vector<std::string>> lines_after(const fs::path& log, const char* after, const char* pattern) {
+    std::vector<std::vector<std::string>> found;
+    const std::regex first(after), wanted(pattern);
+    bool seen = !*after;
+    std::istringstream lines(read_all(log));
+    std::smatch m;
+    for (std::string line; std::getline(lines, line);)
+        if (!seen) seen = std::regex_search(line, first);
+        else if (std::regex_search(line, m, wanted)) found.emplace_back(m.begin(), m.end());
+    return found;
+}
+std::string sway_missing() {
+    for (const char* tool : {"sway", "swaymsg", "wtype"})
+        if (output_of(std::string("command -v ") + tool).empty()) return std::string("no ") + tool;
+    const std::string version = output_of("sway --version 2>&1");
+    std::smatch v;
+    if (!std::regex_search(version, v, std::regex(R"((\d+)\.(\d+))")) || std::stoi(v[1]) * 100 + std::stoi(v[2]) < 108)
+        return "sway 1.8 or later offers the fractional scale; found " + version.substr(0, version.find('\n'));
+    return {};
+}
+void sway_at_one_and_a_half() {
+    const fs::path runtime = work / "runtime";
+    fs::create_directories(runtime);
+    fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    std::ofstream(work / "sway.conf") << "xwayland disable\n";  // and nothing of the user's
+    const pid_t sway = fork();
+    if (sway == 0) {
+        setenv("WLR_BACKENDS", "headless", 1), setenv("WLR_RENDERER", "pixman", 1);
+        setenv("WLR_LIBINPUT_NO_DEVICES", "1", 1), unsetenv("DISPLAY"), unsetenv("WAYLAND_DISPLAY");
+        dup2(open((work / "sway.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        execlp("sway", "sway", "-c", (work / "sway.conf").c_str(), nullptr);
+        _exit(127);
+    }
+    struct Stop {
+        pid_t pid;
+        ~Stop() { kill(pid, SIGTERM), waitpid(pid, nullptr, 0); }
+    } stop{sway};
+    const std::string ipc =
+        "'" + (runtime / ("sway-ipc." + std::to_string(getuid()) + "." + std::to_string(sway) + ".sock")).string() + "'";
+    std::string socket;
+    wait_until([&] {
+        for (const auto& e : fs::directory_iterator(runtime))
+            if (const std::string n = e.path().filename(); n.starts_with("wayland-") && !n.ends_with(".lock"))
+                socket = n;
+        return !socket.empty() &&
+               output_of("swaymsg -s " + ipc + " -t get_version 2>&1").find("human_readable") != std::string::npos;
+    }, "sway did not start");
+    auto sway_msg = [&](const std::string& args) { return output_of("swaymsg -s " + ipc + " " + args + " 2>&1"); };
+    // A 4:3 mode, which the lists offer (not the headless output's 1280 x 720).
+    require(sway_msg("output HEADLESS-1 mode 1024x768 scale 1.5").find("\"success\": true") != std::string::npos,
+            "no 1024 x 768 at scale 1.5");
+    std::smatch mode;
+    const std::string outputs = sway_msg("-t get_outputs");
+    require(std::regex_search(outputs, mode, std::regex(R"("current_mode": \{\s*"width": (\d+),\s*"height": (\d+))")),
+            "no output mode: " + outputs);
+
+    // The seat has no keyboard until a virtual one is made, and a client
+    // binds it only once told: a wtype made after the dialog lost its first
+    // keys. One held open from before gives the seat its keyboard.
+    setenv("WAYLAND_DISPLAY", socket.c_str(), 1);
+    struct Hold {
+        FILE* f;
+        ~Hold() { f && pclose(f); }
+    } keyboard{popen("exec wtype -", "w")};
+    wait_until([&] { return sway_msg("-t get_inputs").find("\"type\": \"keyboard\"") != std::string::npos; },
+               "no virtual keyboard");
+    auto type = [](const char* keys) { require(std::system((std::string("wtype ") + keys).c_str()) == 0, keys); };
+    // Keys land once Qt has taken the activated state and the keyboard's focus
+    // (libwayland 1.21 and 1.23 spellings).
+    auto ready = [](const fs::path& log) {
+        return !lines_after(log, R"(xdg_toplevel[@#]\d+\.configure\([^)]*array\[[1-9])", R"(ack_configure\()").empty() &&
+               !lines_after(log, "", R"(wl_keyboard[@#]\d+\.enter\()").empty();
+    };
+
+    SetupSettings stored = default_settings(), largest;
+    stored.width = 800, stored.height = 600, stored.bit_depth = 16, stored.fullscreen = 1;
+    largest = stored;
+    largest.width = std::stoi(mode[1]), largest.height = std::stoi(mode[2]), largest.bit_depth = 32;
+    {
+        Run run("sway-keys", bytes_of(stored), "", socket.c_str());
+        const fs::path log = work / "sway-keys" / "stderr";  // WAYLAND_DEBUG's
+        // The fractional-scale object, and after its 1.5 (180/120) a buffer of
+        // the window's size times 1.5.
+        const char* scaled = R"(wp_fractional_scale_v1[@#]\d+\.preferred_scale\(180\))";
+        const char* buffer = R"(create_buffer\(new id wl_buffer[@#]\d+, \d+, (\d+), (\d+),)";
+        std::string size = "none";
+        wait_until([&] {
+            const auto max = lines_after(log, "", R"(xdg_toplevel[@#]\d+\.set_max_size\((\d+), (\d+)\))");
+            const auto made = lines_after(log, scaled, buffer);
+            if (max.empty() || made.empty() || !ready(log)) return false;
+            size = max[0][1] + " x " + max[0][2] + " at 1.5: " + made.back()[1] + " x " + made.back()[2];
+            return std::stoi(made.back()[1]) == std::lround(std::stoi(max[0][1]) * 1.5) &&
+                   std::stoi(made.back()[2]) == std::lround(std::stoi(max[0][2]) * 1.5);
+        }, "no activated dialog drawn at 1.5 (" + size + ")");
+        require(!lines_after(log, R"(bind\(\d+, "wp_fractional_scale_manager_v1")", R"(get_fractional_scale\()")
+                     .empty(),
+                "no fractional-scale object");
+        // sway floats it at its own size.
+        const auto max = lines_after(log, "", R"(xdg_toplevel[@#]\d+\.set_max_size\((\d+), (\d+)\))");
+        const std::string tree = sway_msg("-t get_tree");
+        const std::string rect = R"("type": "floating_con",[^{}]*"rect": \{\s*"x": \d+,\s*"y": \d+,\s*"width": )";
+        require(std::regex_search(tree, std::regex(rect + max[0][1] + R"(,\s*"height": )" + max[0][2])),
+                "not floating at " + max[0][1] + " x " + max[0][2] + ": " + tree);
+        type("-k Tab -k End -k Return");  // the resolution list's last entry, saved
+        run.expect_exit(0);
+        const std::string saved = read_all(run.record);
+        SetupSettings got{};
+        std::memcpy(&got, saved.data(), std::min(saved.size(), sizeof got));
+        require(saved == bytes_of(largest), "saved " + std::to_string(got.width) + " x " + std::to_string(got.height) +
+                                                " x " + std::to_string(got.bit_depth) + ", " +
+                                                std::to_string(saved.size()) + " bytes: not the output's largest mode");
+    }
+    Run run("sway-escape", bytes_of(stored), "", socket.c_str());
+    const fs::path log = work / "sway-escape" / "stderr";
+    wait_until([&] { return ready(log); }, "the dialog is not activated");
+    type("-k Tab -k End -k Escape");  // a change, then "Exit": "Discard changes ?!"
+    wait_until([&] {
+        return run.ended() ||
+               !lines_after(log, R"(set_title\("WARNING\.\.\."\))", R"(wl_keyboard[@#]\d+\.enter\()").empty();
+    }, "no question");
+    require(!run.ended(), "it ended without asking");
+    type("-k Return");  // Yes
+    run.expect_exit(0);
+    require(read_all(run.record) == bytes_of(stored), "the record changed");
+}
+int sway_only() {
+    work = fs::temp_directory_path() / ("e2e-native-sway-" + std::to_string(getpid()));
+    if (const std::string why = sway_missing(); !why.empty())
+        return std::printf("SKIPPED: sway at scale 1.5: %s\n", why.c_str()), 77;
+    check("on sway at scale 1.5: the fractional scale taken, floating at its size, keys save, Escape asks",
+          sway_at_one_and_a_half);
+    if (failures) return std::printf("logs in %s\n", work.c_str()), 1;
+    fs::remove_all(work);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     program = argv[argc - 1];
+    if (argc == 3 && std::string(argv[1]) == "--sway") return sway_only();
     x = XOpenDisplay(nullptr);
     if (argc != 2 || !x) return std::fprintf(stderr, "usage: DISPLAY=:n e2e_native_driver path/to/setup\n"), 2;
     XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });  // windows vanish while we look
