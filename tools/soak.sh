@@ -1,7 +1,8 @@
 #!/bin/bash
 # Runs every end-to-end test again and again, to show that none fails without
-# a fault: the native program (X11, Wayland on weston and sway), the screen reader, the install
-# and the command line, and velmora-config.exe under Wine, both builds.
+# a fault: the native program (X11, Wayland on weston and on sway), the
+# screen reader, the install and the command line, and velmora-config.exe
+# under Wine, both builds.
 #
 #   tools/soak.sh [--busy] [--tests REGEX] RUNS
 #
@@ -24,13 +25,13 @@ while [[ ${1:-} == --* ]]; do
     esac
 done
 runs=${1:-}
-[[ $runs =~ ^[1-9][0-9]*$ && $# == 1 ]] || { sed -n '6,9p' "$0" | sed 's/^# *//' >&2; exit 2; }
+[[ $runs =~ ^[1-9][0-9]*$ && $# == 1 ]] || { sed -n '7,10p' "$0" | sed 's/^# *//' >&2; exit 2; }
 
 source tools/deps.sh
 install_missing_packages "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}" || exit 1
 set +e  # deps.sh's -e: a failed run is counted, not the end
-tests=(native/e2e_native_program native/e2e_native_sway native/e2e_native_screen_reader native/e2e_native_install
-       native/e2e_native_command_line windows-x64/setup_e2e windows-x86/setup_e2e)
+tests=(native/e2e_native_program native/e2e_native_sway native/e2e_native_screen_reader
+       native/e2e_native_install native/e2e_native_command_line windows-x64/setup_e2e windows-x86/setup_e2e)
 mapfile -t tests < <(printf '%s\n' "${tests[@]}" | grep -E -- "$only")
 ((${#tests[@]})) || { echo "soak: no test matches $only" >&2; exit 2; }
 for preset in $(printf '%s\n' "${tests[@]%%/*}" | sort -u); do
