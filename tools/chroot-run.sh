@@ -6,12 +6,12 @@
 # run there as root with an empty environment.
 #
 #   tools/chroot-run.sh [OPTIONS] bookworm|trixie run|check
-#   tools/chroot-run.sh [OPTIONS] bookworm|trixie soak RUNS
+#   tools/chroot-run.sh [OPTIONS] bookworm|trixie soak RUNS [REGEX]
 #   tools/chroot-run.sh [OPTIONS] bookworm|trixie deb FILE.deb
 #
 #   check   tools/check.sh; its exit code is this script's.
-#   soak    tools/soak.sh --busy RUNS: every end-to-end test RUNS times with
-#           one core kept busy.
+#   soak    tools/soak.sh --busy RUNS: every end-to-end test (or those REGEX
+#           matches) RUNS times with one core kept busy.
 #   run     tools/run.sh on a virtual display of the host (a host Xvfb whose
 #           socket the chroot sees in the host's /tmp, which it shares);
 #           passes when the "Velmora" window shows and the program, closed
@@ -48,10 +48,11 @@ release=${1:-}
 command=${2:-}
 arg=${3:-}
 if [[ $release != @(bookworm|trixie) ]] || ! [[ $command == @(run|check) && $# == 2 ||
-        $command == deb && $# == 3 && -f $arg || $command == soak && $# == 3 && $arg =~ ^[1-9][0-9]*$ ]]; then
+        $command == deb && $# == 3 && -f $arg || $command == soak && $# -ge 3 && $# -le 4 && $arg =~ ^[1-9][0-9]*$ ]]; then
     sed -n '7,10p' "$0" | sed 's/^# *//' >&2
     exit 2
 fi
+only=${4:-.}
 deb=
 [[ $command == deb ]] && deb=$(realpath "$arg")
 IFS=, read -ra langs <<<"$langs"
@@ -242,7 +243,7 @@ for ((i = 0; i < ${#langs[@]}; i++)); do
     # cleanup, what runs inside) at once rather than when the command ends.
     case $command in
     check) step "tools/check.sh, LANG $lang"; inside "$lang" bash -c "cd $clone && tools/check.sh" & ;;
-    soak) step "tools/soak.sh --busy $arg, LANG $lang"; inside "$lang" bash -c "cd $clone && tools/soak.sh --busy $arg" & ;;
+    soak) step "tools/soak.sh --busy $arg, LANG $lang"; inside "$lang" bash -c "cd $clone && tools/soak.sh --busy --tests '$only' $arg" & ;;
     run) step "tools/run.sh on display $DISPLAY, LANG $lang"; run_program "$lang" "$clone" & ;;
     esac
     wait $!
