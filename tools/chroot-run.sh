@@ -49,7 +49,7 @@ command=${2:-}
 arg=${3:-}
 if [[ $release != @(bookworm|trixie) ]] || ! [[ $command == @(run|check) && $# == 2 ||
         $command == deb && $# == 3 && -f $arg || $command == soak && $# -ge 3 && $# -le 4 && $arg =~ ^[1-9][0-9]*$ ]]; then
-    sed -n '7,10p' "$0" | sed 's/^# *//' >&2
+    sed -n '8,10p' "$0" | sed 's/^# *//' >&2
     exit 2
 fi
 only=${4:-.}
