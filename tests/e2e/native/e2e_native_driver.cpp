@@ -499,16 +499,23 @@ int main(int argc, char** argv) {
         Run first("wayland-close", "", std::getenv("DISPLAY"), "e2e");
         const fs::path first_err = work / "wayland-close" / "stderr";
         wait_until([&] { return std::regex_search(read_all(first_err), active); }, "the dialog is not activated");
-        const std::vector<unsigned long> shown = settled_pixels(screen, w, h);
         // The dialog is where the picture changed: whole columns and rows of it (the panel's clock
-        // and the pointer change a few pixels at most).
-        std::vector<int> column(w), row(h);
-        for (int py = 0; py < h; ++py)
-            for (int px = 0; px < w; ++px)
-                if (desktop[py * w + px] != shown[py * w + px]) ++column[px], ++row[py];
+        // and the pointer change a few pixels at most). A still picture alone proved nothing: on a
+        // loaded machine weston had not yet drawn the dialog, and the click went beside it.
         int right = w - 1, top = 0;
-        while (right > 0 && column[right] < 100) --right;
-        while (top < h - 1 && row[top] < 100) ++top;
+        wait_until([&] {
+            const std::vector<unsigned long> shown = settled_pixels(screen, w, h);
+            std::vector<int> column(w), row(h);
+            for (int py = 0; py < h; ++py)
+                for (int px = 0; px < w; ++px)
+                    if (desktop[py * w + px] != shown[py * w + px]) ++column[px], ++row[py];
+            right = w - 1, top = 0;
+            while (right > 0 && column[right] < 100) --right;
+            while (top < h - 1 && row[top] < 100) ++top;
+            // As wide and as tall as the dialog's frame, or more.
+            return std::count_if(column.begin(), column.end(), [](int n) { return n >= 100; }) >= 500 &&
+                   std::count_if(row.begin(), row.end(), [](int n) { return n >= 100; }) >= 250;
+        }, "the dialog is not on weston's output");
         int screen_x, screen_y;
         Window child;
         XTranslateCoordinates(x, screen, DefaultRootWindow(x), 0, 0, &screen_x, &screen_y, &child);
