@@ -70,7 +70,8 @@ for ((run = 1; run <= runs; run++)); do
         else
             failed[$test]=$((${failed[$test]:-0} + 1))
             # The first line a test wrote about a failure, else ctest's own.
-            line=$(grep -m1 -E '^(FAIL|  FAILED|Traceback|AssertionError|FAILED:|not ok)|: FAIL|\*\*\*(Failed|Timeout|Exception)' "$log")
+            line=$(grep -m1 -E '^(FAIL|  FAILED|Traceback|AssertionError|not ok)' "$log" ||
+                   grep -m1 -E '\*\*\*(Failed|Timeout|Exception)' "$log")
             failures+=("run $run, $test: ${line:-see $log}")
         fi
     done
