@@ -97,6 +97,7 @@ struct Run {
     pid_t pid;
     int status = -1;
     int left = 0, top = 0;  // the dialog's client area on the screen
+    Window dialog = 0;      // its window, once shown
 
     Run(const char* name, const std::string& stored, const char* display = std::getenv("DISPLAY"),
         const char* wayland = nullptr)
@@ -138,7 +139,7 @@ struct Run {
         return w;
     }
     void show() {
-        const Window dialog = wait_for("Velmora");
+        dialog = wait_for("Velmora");
         Window child;
         XTranslateCoordinates(x, dialog, DefaultRootWindow(x), 0, 0, &left, &top, &child);
         XSetInputFocus(x, dialog, RevertToPointerRoot, CurrentTime);
@@ -152,7 +153,6 @@ struct Run {
     // the list closed at once. Where even the held button's release comes that late, the list
     // is opened again, and the run says so.
     XWindowAttributes open_list(int32_t id) {
-        const Window dialog = wait_for("Velmora");
         Window list_window = 0;
         for (int attempt = 1; !list_window; ++attempt) {
             require(attempt <= 3, "the list does not stay open");
@@ -233,6 +233,15 @@ std::vector<std::vector<std::string>> lines_after(const fs::path& log, const cha
         else if (std::regex_search(line, m, wanted)) found.emplace_back(m.begin(), m.end());
     return found;
 }
+// In a client's protocol log (WAYLAND_DEBUG, libwayland 1.21 and 1.23 spellings): the dialog has
+// taken the activated state, which Qt does before acknowledging the configure that brings it; and
+// the "WARNING..." box has the keyboard.
+bool activated(const fs::path& log) {
+    return !lines_after(log, R"(xdg_toplevel[@#]\d+\.configure\([^)]*array\[[1-9])", R"(ack_configure\()").empty();
+}
+bool box_has_keyboard(const fs::path& log) {
+    return !lines_after(log, R"(set_title\("WARNING\.\.\."\))", R"(wl_keyboard[@#]\d+\.enter\()").empty();
+}
 std::string sway_missing() {
     for (const char* tool : {"sway", "swaymsg", "wtype"})
         if (output_of(std::string("command -v ") + tool).empty()) return std::string("no ") + tool;
@@ -290,11 +299,9 @@ void sway_at_one_and_a_half() {
     wait_until([&] { return sway_msg("-t get_inputs").find("\"type\": \"keyboard\"") != std::string::npos; },
                "no virtual keyboard");
     auto type = [](const char* keys) { require(std::system((std::string("wtype ") + keys).c_str()) == 0, keys); };
-    // Keys land once Qt has taken the activated state and the keyboard's focus
-    // (libwayland 1.21 and 1.23 spellings).
+    // Keys land once Qt has taken the activated state and the keyboard's focus.
     auto ready = [](const fs::path& log) {
-        return !lines_after(log, R"(xdg_toplevel[@#]\d+\.configure\([^)]*array\[[1-9])", R"(ack_configure\()").empty() &&
-               !lines_after(log, "", R"(wl_keyboard[@#]\d+\.enter\()").empty();
+        return activated(log) && !lines_after(log, "", R"(wl_keyboard[@#]\d+\.enter\()").empty();
     };
 
     SetupSettings stored = default_settings(), largest;
@@ -340,13 +347,18 @@ void sway_at_one_and_a_half() {
     wait_until([&] { return ready(log); }, "the dialog is not activated");
     type("-k Tab -k End -k Escape");  // a change, then "Exit": "Discard changes ?!"
     wait_until([&] {
-        return run.ended() ||
-               !lines_after(log, R"(set_title\("WARNING\.\.\."\))", R"(wl_keyboard[@#]\d+\.enter\()").empty();
+        return run.ended() || box_has_keyboard(log);
     }, "no question");
     require(!run.ended(), "it ended without asking");
     type("-k Return");  // Yes
     run.expect_exit(0);
     require(read_all(run.record) == bytes_of(stored), "the record changed");
+}
+// A failed run's logs (each program's stderr, the compositor's) stay for a look.
+int finish() {
+    if (failures) return std::printf("logs: %s\n", work.c_str()), 1;
+    fs::remove_all(work);
+    return 0;
 }
 int sway_only() {
     work = fs::temp_directory_path() / ("e2e-native-sway-" + std::to_string(getpid()));
@@ -354,9 +366,7 @@ int sway_only() {
         return std::printf("SKIPPED: sway at scale 1.5: %s\n", why.c_str()), 77;
     check("on sway at scale 1.5: the fractional scale taken, floating at its size, keys save, Escape asks",
           sway_at_one_and_a_half);
-    if (failures) return std::printf("logs in %s\n", work.c_str()), 1;
-    fs::remove_all(work);
-    return 0;
+    return finish();
 }
 
 int main(int argc, char** argv) {
@@ -488,13 +498,8 @@ int main(int argc, char** argv) {
         XSync(x, False);
         Run run("wayland", bytes_of(before), std::getenv("DISPLAY"), "e2e");
         const fs::path err = work / "wayland" / "stderr";  // WAYLAND_DEBUG's log
-        // Keys go nowhere until Qt has taken the activated state, which it
-        // does before acknowledging the configure that brings it (libwayland
-        // 1.21 and 1.23 spellings).
-        const auto active = [](const fs::path& log) {
-            return !lines_after(log, R"(xdg_toplevel[@#][0-9]+\.configure\([^)]*array\[[1-9])", R"(ack_configure\()").empty();
-        };
-        wait_until([&] { return active(err); }, "the dialog is not activated");
+        // Keys go nowhere until Qt has taken the activated state.
+        wait_until([&] { return activated(err); }, "the dialog is not activated");
         key(XK_Tab), key(XK_End), key(XK_Return);  // the resolution list's last entry, saved
         run.expect_exit(0);
         const std::string saved = read_all(run.record);
@@ -515,7 +520,7 @@ int main(int argc, char** argv) {
         const std::vector<unsigned long> desktop = settled_pixels(screen, w, h);
         Run first("wayland-close", "", std::getenv("DISPLAY"), "e2e");
         const fs::path first_err = work / "wayland-close" / "stderr";
-        wait_until([&] { return active(first_err); }, "the dialog is not activated");
+        wait_until([&] { return activated(first_err); }, "the dialog is not activated");
         // The dialog is where the picture changed: whole columns and rows of it (the panel's clock
         // and the pointer change a few pixels at most). A still picture alone proved nothing: on a
         // loaded machine weston had not yet drawn the dialog, and the click went beside it.
@@ -540,15 +545,10 @@ int main(int argc, char** argv) {
         // its window: entered afresh, it lands where the X pointer is.
         XTestFakeMotionEvent(x, -1, screen_x + w, screen_y, 0);
         click_at(screen_x + right - 4, screen_y + top + 4);
-        wait_until([&] {
-            return !lines_after(first_err, R"(set_title\("WARNING\.\.\."\))", R"(wl_keyboard[@#][0-9]+\.enter\()").empty();
-        }, "no question from the close box");
+        wait_until([&] { return box_has_keyboard(first_err); }, "no question from the close box");
         key(XK_Return);  // Yes, discarded
         first.expect_exit(0);
         require(fs::is_empty(first.config), "something was written");
     });
-    // A failed run's logs (each program's stderr, weston's) stay for a look.
-    if (failures) return std::printf("logs: %s\n", work.c_str()), 1;
-    fs::remove_all(work);
-    return 0;
+    return finish();
 }
