@@ -31,6 +31,7 @@
 # Every mount is made in a private copy of the chroot's folder and kept from
 # propagating back: the host's mount table is compared before and after.
 set -uo pipefail
+args=("$@")
 dir=/var/tmp/velmora-chroots
 keep=0
 langs=unset
@@ -62,6 +63,11 @@ tools=(debootstrap git)
 for tool in "${tools[@]}"; do
     command -v "$tool" >/dev/null || { echo "chroot-run: $tool is missing on the host" >&2; exit 2; }
 done
+# run: this script again on a virtual display of the host's, whose socket is
+# in the /tmp the chroot shares.
+if [[ $command == run && -z ${CHROOT_RUN_ON_DISPLAY:-} ]]; then
+    exec env CHROOT_RUN_ON_DISPLAY=1 "$(dirname "$0")/virtual-display.sh" -- "$0" "${args[@]}"
+fi
 
 # The mirror apt on this machine takes its Debian release from: the first
 # source whose suite is a release itself (not -updates or -security).
@@ -85,7 +91,6 @@ root=$dir/$release-$command-$stamp
 log=$dir/$release-$command-$stamp.log
 start=$SECONDS
 mounts=()
-xvfb=
 
 exec > >(tee "$log") 2>&1
 if [[ $command == deb ]]; then
@@ -111,7 +116,6 @@ host_unchanged() {
 
 cleanup() {
     local rc=$? pid m i
-    [[ -n $xvfb ]] && kill "$xvfb" 2>/dev/null
     # What the command left running inside (wineserver, dbus, Xvfb) holds the mounts.
     for pid in $(ls /proc | grep -E '^[0-9]+$'); do
         [[ $(readlink "/proc/$pid/root" 2>/dev/null) == "$root" ]] && kill -9 "$pid" 2>/dev/null
@@ -164,7 +168,7 @@ bind --bind /dev/pts /dev/pts
 bind -t tmpfs -o mode=1777 shm /dev/shm
 # X servers listen on abstract sockets too, which a chroot shares with the
 # host: a display number taken on the host makes a chroot's Xvfb fail. With
-# the host's /tmp, xvfb-run -a sees the host's locks and picks a free one.
+# the host's /tmp, it sees the host's locks and takes a free number.
 [[ $command == deb ]] || bind --bind /tmp /tmp
 host_unchanged || exit 1
 
@@ -185,15 +189,6 @@ if [[ $command == deb ]]; then
     exit $?
 fi
 
-# run: the host's virtual display, its socket in the shared /tmp.
-if [[ $command == run ]]; then
-    for n in $(seq 90 140); do [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || break; done
-    Xvfb ":$n" -nolisten tcp -screen 0 1600x1200x24 >/dev/null 2>&1 &
-    xvfb=$!
-    for _ in $(seq 100); do [[ -S /tmp/.X11-unix/X$n ]] && break; sleep 0.1; done
-    [[ -S /tmp/.X11-unix/X$n ]] || { echo "chroot-run: Xvfb :$n did not start"; exit 1; }
-    export DISPLAY=:$n
-fi
 run_program() {  # LANG, the clone's folder
     inside "$1" DISPLAY="$DISPLAY" bash -c "cd $2 && tools/run.sh" &
     local program=$! window= box i

@@ -316,8 +316,9 @@ void sway_at_one_and_a_half() {
         const char* scaled = R"(wp_fractional_scale_v1[@#]\d+\.preferred_scale\(180\))";
         const char* buffer = R"(create_buffer\(new id wl_buffer[@#]\d+, \d+, (\d+), (\d+),)";
         std::string size = "none";
+        std::vector<std::vector<std::string>> max;  // the window's size, as the host fixes it
         wait_until([&] {
-            const auto max = lines_after(log, "", R"(xdg_toplevel[@#]\d+\.set_max_size\((\d+), (\d+)\))");
+            max = lines_after(log, "", R"(xdg_toplevel[@#]\d+\.set_max_size\((\d+), (\d+)\))");
             const auto made = lines_after(log, scaled, buffer);
             if (max.empty() || made.empty() || !ready(log)) return false;
             size = max[0][1] + " x " + max[0][2] + " at 1.5: " + made.back()[1] + " x " + made.back()[2];
@@ -328,7 +329,6 @@ void sway_at_one_and_a_half() {
                      .empty(),
                 "no fractional-scale object");
         // sway floats it at its own size.
-        const auto max = lines_after(log, "", R"(xdg_toplevel[@#]\d+\.set_max_size\((\d+), (\d+)\))");
         const std::string tree = sway_msg("-t get_tree");
         const std::string rect = R"("type": "floating_con",[^{}]*"rect": \{\s*"x": \d+,\s*"y": \d+,\s*"width": )";
         require(std::regex_search(tree, std::regex(rect + max[0][1] + R"(,\s*"height": )" + max[0][2])),
